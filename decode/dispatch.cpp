@@ -1,0 +1,87 @@
+#include "decode/dispatch.h"
+
+#include <array>
+
+#include "caplib.h"
+#include "decode/decoders.h"
+
+namespace caplib {
+namespace {
+
+struct Entry {
+    const char *name;
+    Decoder decode;  // nullptr: not built, the chain ends here
+};
+
+// Indexed by protocol id.
+constexpr std::array<Entry, PROTO_COUNT> kProtocols = {{
+    {nullptr, nullptr},                           // 0 ends the chain
+    {"PROTO_PPP", nullptr},                       // 1
+    {"PROTO_ETHERNET", decode_ethernet},          // 2
+    {"PROTO_TOKENRING", decode_tokenring},        // 3
+    {"PROTO_IPX", nullptr},                       // 4
+    {"PROTO_SPX", nullptr},                       // 5
+    {"PROTO_NCP", nullptr},                       // 6
+    {nullptr, nullptr},                           // 7 is not assigned
+    {"PROTO_ARP", nullptr},                       // 8
+    {"PROTO_IP", nullptr},                        // 9
+    {"PROTO_ICMP", nullptr},                      // 10
+    {"PROTO_UDP", nullptr},                       // 11
+    {"PROTO_TCP", nullptr},                       // 12
+    {"PROTO_NBSS", nullptr},                      // 13
+    {"PROTO_SMB", nullptr},                       // 14
+    {"PROTO_IPXWAN", nullptr},                    // 15
+    {"PROTO_NBNS", nullptr},                      // 16
+    {"PROTO_NBDS", nullptr},                      // 17
+    {"PROTO_IPX_NBNAME", nullptr},                // 18
+    {"PROTO_IPX_NBDATA", nullptr},                // 19
+    {"PROTO_PPPOE_DISC", nullptr},                // 20
+    {"PROTO_PPPOE_SESS", nullptr},                // 21
+    {"PROTO_IP_VJU", nullptr},                    // 22
+    {"PROTO_VJC", nullptr},                       // 23
+}};
+
+// Layer code -> first protocol id.
+constexpr std::array<uint32_t, 9> kFirstProto = {
+    PROTO_PPP, PROTO_ETHERNET, PROTO_TOKENRING, PROTO_IP, PROTO_IPX, PROTO_ARP,
+    PROTO_END, PROTO_END,      PROTO_END,  // ISAKMP, BNEP, RFC1483: named only
+};
+
+const char *g_separator = "\n";
+
+}  // namespace
+
+const char *proto_name(uint32_t id) { return id < PROTO_COUNT ? kProtocols[id].name : nullptr; }
+
+Decoder decoder_for(uint32_t id) { return id < PROTO_COUNT ? kProtocols[id].decode : nullptr; }
+
+uint32_t first_proto(uint32_t layer) {
+    return layer < kFirstProto.size() ? kFirstProto[layer] : PROTO_END;
+}
+
+const char *separator() { return g_separator; }
+void set_separator(const char *sep) { g_separator = sep ? sep : "\n"; }
+
+void decode_chain(uint32_t id, Bytes frame, Text &text) {
+    Cursor cursor(frame);
+    while (id != PROTO_END) {
+        if (text.left() < DECODER_MIN_SPACE) return;
+        Decoder decode = decoder_for(id);
+        if (!decode) return;
+        size_t before = text.size();
+        uint32_t next = decode(cursor, text);
+        // The PPP frame decoder leaves its line open; the chain ends it.
+        if (id == PROTO_PPP && text.size() > before) text.put(separator());
+        id = next;
+    }
+}
+
+}  // namespace caplib
+
+extern "C" CAPLIB_API void CAPLIB_decode(uint32_t layer, const unsigned char *data, uint32_t length,
+                                         char *text, uint32_t room, const char *separator) {
+    caplib::set_separator(separator);
+    if (room == 0 || !text) return;
+    caplib::Text out(text, room);
+    caplib::decode_chain(caplib::first_proto(layer), caplib::Bytes(data, length), out);
+}

@@ -1,0 +1,60 @@
+// Bounded text appending over a caller's buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace caplib {
+
+// Appends text to a caller's buffer of `room` bytes without ever writing
+// past it: the text stays NUL-terminated within room, and a piece that
+// does not fit is cut at room - 1 and reported (the call returns false and
+// cut() stays set). Room 0 means nothing is ever written, not even a NUL.
+class Text {
+public:
+    Text(char *buf, size_t room) : buf_(buf), room_(buf ? room : 0) {
+        if (room_) buf_[0] = '\0';
+    }
+
+    // Continues a text already in buf (its first `len` characters).
+    static Text resume(char *buf, size_t room, size_t len) {
+        Text t(nullptr, 0);
+        t.buf_ = buf;
+        t.room_ = buf ? room : 0;
+        t.len_ = len < t.room_ ? len : (t.room_ ? t.room_ - 1 : 0);
+        if (t.room_) buf[t.len_] = '\0';
+        return t;
+    }
+
+    [[gnu::format(printf, 2, 3)]] bool add(const char *fmt, ...);
+    bool put(std::string_view s);
+    bool put(char c) { return put(std::string_view(&c, 1)); }
+
+    size_t size() const { return len_; }
+    size_t room() const { return room_; }
+    // Bytes still available, terminator included (the decoders' "space").
+    size_t left() const { return room_ - len_; }
+    bool cut() const { return cut_; }
+    bool empty() const { return len_ == 0; }
+
+    const char *c_str() const { return room_ ? buf_ : ""; }
+    std::string_view view() const { return {c_str(), len_}; }
+    char *end() { return buf_ + len_; }
+
+    // Drops everything appended after `mark` (a size() taken earlier).
+    void rewind(size_t mark) {
+        if (mark < len_) {
+            len_ = mark;
+            buf_[len_] = '\0';
+        }
+    }
+
+private:
+    char *buf_;
+    size_t room_;
+    size_t len_ = 0;
+    bool cut_ = false;
+};
+
+}  // namespace caplib

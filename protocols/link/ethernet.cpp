@@ -1,0 +1,116 @@
+// Ethernet (II, SNAP, 802.2, raw 802.3) and Token Ring framing.
+#include <array>
+
+#include "decode/decoders.h"
+
+namespace caplib {
+namespace {
+
+struct TypeRule {
+    uint16_t type;
+    uint32_t next;
+    bool on_tokenring;
+};
+
+// The value 0x0835 (not 0x8035) is what stations put on the wire here.
+constexpr std::array<TypeRule, 6> kTypes = {{
+    {0x0800, PROTO_IP, true},
+    {0x0806, PROTO_ARP, true},
+    {0x0835, PROTO_ARP, true},
+    {0x8137, PROTO_IPX, true},
+    {0x8863, PROTO_PPPOE_DISC, false},
+    {0x8864, PROTO_PPPOE_SESS, false},
+}};
+
+uint32_t next_for_type(uint16_t type, bool tokenring) {
+    for (const TypeRule &r : kTypes)
+        if (r.type == type && (r.on_tokenring || !tokenring)) return r.next;
+    return PROTO_END;
+}
+
+// "<label> <source> -> <destination>"; the fifth byte keeps its historic "%0X".
+bool stations(Text &out, const char *label, Bytes b, uint32_t src, uint32_t dst) {
+    return out.add("%s %02X%02X%02X%02X%0X%02X -> %02X%02X%02X%02X%0X%02X", label, b.u8(src),
+                   b.u8(src + 1), b.u8(src + 2), b.u8(src + 3), b.u8(src + 4), b.u8(src + 5),
+                   b.u8(dst), b.u8(dst + 1), b.u8(dst + 2), b.u8(dst + 3), b.u8(dst + 4),
+                   b.u8(dst + 5));
+}
+
+bool length_line(Text &out, const char *label, Bytes b, uint16_t t) {
+    return stations(out, label, b, 6, 0) && out.add(" Len=0x%04x%s", t, separator());
+}
+
+constexpr uint16_t kMaxLength = 1500;  // above: an Ethernet II type
+
+}  // namespace
+
+uint32_t decode_ethernet(Cursor &cur, Text &out) {
+    Bytes b = cur.view();
+    if (!b.has(0, 14)) {
+        out.add("sliced Ethernet header%s", separator());
+        return PROTO_END;
+    }
+    constexpr uint32_t dst = 0, src = 6;  // station addresses
+    uint16_t t = b.be16(12);
+
+    if (t > kMaxLength) {
+        if (!stations(out, "Ethernet II", b, src, dst) || !out.add(" Type=0x%04x%s", t, separator()))
+            return PROTO_END;
+        cur.consume(14);
+        return next_for_type(t, false);
+    }
+    if (b.has(14, 3) && !b.starts_with(14, {0xFF, 0xFF})) {
+        if (b.starts_with(14, {0xAA, 0xAA, 0x03})) {
+            if (!length_line(out, "Ethernet SNAP", b, t)) return PROTO_END;
+            // A SNAP header cut before its type names no payload.
+            if (!b.has(17, 5)) return PROTO_END;
+            uint16_t type = b.be16(20);
+            cur.consume(22);
+            return next_for_type(type, false);
+        }
+        if (!length_line(out, "Ethernet802.2", b, t)) return PROTO_END;
+        cur.consume(17);
+        return b.starts_with(14, {0xE0, 0xE0}) ? PROTO_IPX : PROTO_END;
+    }
+    if (!length_line(out, "Ethernet Raw 802.3", b, t)) return PROTO_END;
+    cur.consume(14);
+    return PROTO_IPX;
+}
+
+uint32_t decode_tokenring(Cursor &cur, Text &out) {
+    Bytes b = cur.view();
+    constexpr uint32_t kMin = 35;
+    if (!b.has(0, kMin)) {
+        out.add("sliced Tokenring header%s", separator());
+        return PROTO_END;
+    }
+    constexpr uint32_t dst = 2, src = 8;
+    uint32_t r = (b.u8(src) & 0x80) ? (b.u8(14) & 0x1F) : 0;
+    uint32_t llc = 14 + r;
+    // Routing information can push the LLC/SNAP header past the captured bytes.
+    if (b.starts_with(llc, {0xAA, 0xAA, 0x03})) {
+        if (!b.has(llc, 8)) {
+            out.add("sliced Tokenring header%s", separator());
+            return PROTO_END;
+        }
+        uint16_t type = b.be16(llc + 6);
+        if (!stations(out, "Tokenring SNAP", b, src, dst) ||
+            !out.add(" Type=0x%04x%s", type, separator()))
+            return PROTO_END;
+        cur.consume(llc + 8);
+        return next_for_type(type, true);
+    }
+    if (b.starts_with(llc, {0xE0, 0xE0, 0x03})) {
+        if (!stations(out, "Tokenring 802.2", b, src, dst) || !out.put(separator())) return PROTO_END;
+        cur.consume(llc + 3);
+        return PROTO_IPX;
+    }
+    if (!b.has(llc, 3)) {
+        out.add("sliced Tokenring header%s", separator());
+        return PROTO_END;
+    }
+    out.add("Unknown Tokenring Frame-Type%s", separator());
+    return PROTO_END;
+}
+
+}  // namespace caplib
