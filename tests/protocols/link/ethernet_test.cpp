@@ -31,7 +31,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Case{"ShortFrame", 1, hex("00112233445566778899"), "sliced Ethernet header\n"},
         Case{"EthernetII", 1, cat({kDst, kSrc, hex("0800")}),
-             "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x0800\nsliced IP header\n"},
+             "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x0800\n"},
         Case{"TypeJustAboveLength", 1, cat({kDst, kSrc, hex("05DD 00")}),
              "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x05dd\n"},
         Case{"FifthByteTwoDigits", 1, cat({kDst, hex("00A0C5111B33"), hex("9000")}),
