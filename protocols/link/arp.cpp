@@ -20,7 +20,7 @@ constexpr std::array<ArpOperation, 4> kOperations = {{
 }};
 
 struct OperationName {
-    char text[8];  // "#FFFF"
+    char text[sizeof "RARP-Request"];  // the longest name; "#FFFF" is shorter
 };
 
 OperationName arp_operation_name(uint16_t value) {

@@ -25,7 +25,7 @@ constexpr std::array<PppoeCode, 8> kCodes = {{
 }};
 
 struct CodeName {
-    char text[48];
+    char text[sizeof "Active Discovery Session-confirmation (PADS)"];  // the longest
 };
 
 CodeName pppoe_code_name(uint8_t code) {
