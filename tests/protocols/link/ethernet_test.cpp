@@ -17,6 +17,8 @@ struct Case {
     std::string text;
 };
 
+void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
+
 class LinkLines : public ::testing::TestWithParam<Case> {};
 
 TEST_P(LinkLines, DecodesToExactText) {
