@@ -18,6 +18,18 @@ std::string capture_file_name(const char *name, const char *ext) {
     return base + ext;
 }
 
+FILE *open_buffered(const std::string &name, const char *mode, char *&io_buffer) {
+    io_buffer = nullptr;
+    FILE *f = std::fopen(name.c_str(), mode);
+    if (!f) return nullptr;
+    io_buffer = static_cast<char *>(std::malloc(IO_BUFFER));
+    if (io_buffer && std::setvbuf(f, io_buffer, _IOFBF, IO_BUFFER) != 0) {
+        std::free(io_buffer);
+        io_buffer = nullptr;
+    }
+    return f;
+}
+
 bool GrowBuffer::reserve(uint64_t n) {
     if (n <= capacity) return true;
     uint64_t want = round16(n);

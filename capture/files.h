@@ -16,6 +16,14 @@ inline constexpr uint32_t INITIAL_BUFFER = 256;
 // The record header keeps its own length plus the name area in 16 bits.
 inline constexpr uint32_t MAX_NAME_AREA = 0xFFFF - RECORD_HEADER_SIZE;
 
+// Stream buffer of the file objects: large enough that a record rarely
+// costs a system call of its own.
+inline constexpr size_t IO_BUFFER = 1 << 16;
+
+// Opens a file with a stream buffer of IO_BUFFER bytes, which the caller
+// frees after closing the stream (io_buffer is set to it, or null).
+FILE *open_buffered(const std::string &name, const char *mode, char *&io_buffer);
+
 constexpr uint64_t round16(uint64_t n) { return (n + 15) & ~uint64_t{15}; }
 
 // The caller's name (or "zekcap" when null or empty) with the extension of

@@ -18,6 +18,7 @@ struct Reader {
     uint64_t position;  // of the next record
     uint32_t delivered;
     GrowBuffer buffer;
+    char *io_buffer;
 };
 
 uint32_t le16(const uint8_t *p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8; }
@@ -96,6 +97,7 @@ CAPLIB_PAKET *reader_next(CAPLIB_INPUT *in) { return read_record(static_cast<Rea
 void reader_close(CAPLIB_INPUT *in) {
     Reader *r = static_cast<Reader *>(in->priv);
     if (r->file) std::fclose(r->file);
+    std::free(r->io_buffer);
     r->buffer.release();
     std::free(r);
 }
@@ -114,7 +116,7 @@ extern "C" CAPLIB_API CAPLIB_INPUT *CAPLIB_input_zekbin(const char *name) {
 
     uint8_t h[FILE_HEADER_SIZE];
     std::string file_name = capture_file_name(name, ".eth");
-    r->file = std::fopen(file_name.c_str(), "rb");
+    r->file = open_buffered(file_name, "rb", r->io_buffer);
     if (!r->file || !r->buffer.reserve(INITIAL_BUFFER) || !file_size(r->file, r->size) ||
         std::fread(h, 1, sizeof h, r->file) != sizeof h || le32(h) != FILE_MAGIC ||
         std::memcmp(h + 4, FILE_IDENT, sizeof FILE_IDENT) != 0) {

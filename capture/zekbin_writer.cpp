@@ -14,6 +14,7 @@ struct Writer {
     CAPLIB_OUTPUT pub;  // first: the object is its own priv
     FILE *stream;
     GrowBuffer buffer;
+    char *io_buffer;  // of a stream the writer opened itself
 };
 
 bool write_all(FILE *f, const void *p, size_t n) {
@@ -85,6 +86,7 @@ int writer_paket(CAPLIB_OUTPUT *out, CAPLIB_PAKET *r) {
 void writer_close(CAPLIB_OUTPUT *out, int) {
     Writer *w = static_cast<Writer *>(out->priv);
     if (w->stream && w->stream != stdout) std::fclose(w->stream);
+    std::free(w->io_buffer);
     w->buffer.release();
     std::free(w);
 }
@@ -125,7 +127,7 @@ CAPLIB_API CAPLIB_OUTPUT *CAPLIB_output_zekbin(const char *name) {
     using namespace caplib;
     Writer *w = new_writer();
     if (!w) return nullptr;
-    w->stream = std::fopen(capture_file_name(name, ".eth").c_str(), "wb");
+    w->stream = open_buffered(capture_file_name(name, ".eth"), "wb", w->io_buffer);
     if (!w->stream) {
         writer_close(&w->pub, 0);
         return nullptr;
@@ -138,9 +140,9 @@ CAPLIB_API CAPLIB_OUTPUT *CAPLIB_output_zekbin_append(const char *name, int32_t 
     Writer *w = new_writer();
     if (!w) return nullptr;
     std::string file_name = capture_file_name(name, ".eth");
-    if (may_continue(file_name, limit)) w->stream = std::fopen(file_name.c_str(), "a+b");
+    if (may_continue(file_name, limit)) w->stream = open_buffered(file_name, "a+b", w->io_buffer);
     if (!w->stream) {
-        w->stream = std::fopen(file_name.c_str(), "wb");
+        w->stream = open_buffered(file_name, "wb", w->io_buffer);
         if (w->stream && !write_file_header(w->stream, nullptr)) {
             writer_close(&w->pub, 0);
             return nullptr;
