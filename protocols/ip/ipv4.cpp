@@ -1,8 +1,9 @@
 // IPv4: one line per header with addresses, fragment state and protocol.
 #include <array>
-#include <cstdio>
+#include <string_view>
 
 #include "decode/decoders.h"
+#include "protocols/ip/line.h"
 
 namespace caplib {
 namespace {
@@ -49,41 +50,45 @@ uint32_t decode_ipv4(Cursor &cur, Text &out, Mode mode) {
         out.add("sliced IP header%s", separator());
         return PROTO_END;
     }
-    if (!out.add("IP %u.%u.%u.%u --> %u.%u.%u.%u", b.u8(12), b.u8(13), b.u8(14), b.u8(15),
-                 b.u8(16), b.u8(17), b.u8(18), b.u8(19)))
-        return PROTO_END;
+    ip::Line addresses;
+    addresses.put("IP ").dotted(b, 12).put(" --> ").dotted(b, 16);
+    if (!out.put(addresses.view())) return PROTO_END;
 
     uint8_t proto = b.u8(9);
     const IpProtocol *known = ip_protocol(proto);
-    char ptext[32];
-    if (mode == Mode::vj_uncompressed)
-        std::snprintf(ptext, sizeof ptext, "Protocol=TCP-VJU Slot=%u", proto);
-    else if (known)
-        std::snprintf(ptext, sizeof ptext, "Protocol=%s", known->name);
-    else
-        std::snprintf(ptext, sizeof ptext, "Protocol=%2u", proto);
+    auto protocol_text = [&](ip::Line &l) {
+        if (mode == Mode::vj_uncompressed)
+            l.put("Protocol=TCP-VJU Slot=").dec(proto);
+        else if (known)
+            l.put("Protocol=").put(known->name);
+        else
+            l.put("Protocol=").dec2(proto);
+    };
 
     uint16_t flags = b.be16(6);
-    const char *ce = flags & kCE ? "CE " : "";
-    const char *df = flags & kDF ? "DF " : "";
-    const char *mf = flags & kMF ? "MF" : "";
+    std::string_view ce = flags & kCE ? "CE " : "";
+    std::string_view df = flags & kDF ? "DF " : "";
+    std::string_view mf = flags & kMF ? "MF" : "";
     // The identification goes out with its wire bytes swapped.
-    int id = b.u8(4) | b.u8(5) << 8;
-    const char *sep = separator();
+    uint32_t id = b.u8(4) | b.u8(5) << 8;
 
-    bool ok;
+    ip::Line tail;
     if (flags == 0) {
-        ok = out.add(" %s%s", ptext, sep);
+        tail.put(' ');
     } else if (flags & kOffset) {
+        tail.put(" id=").dec(id).put(' ').put(ce).put(df).put(mf);
+        tail.put(" off=").dec((flags & kOffset) * 8u).put(' ');
+        protocol_text(tail);
         // A later fragment carries no header of the next protocol.
-        out.add(" id=%d %s%s%s off=%u %s%s", id, ce, df, mf, (flags & kOffset) * 8u, ptext, sep);
+        if (out.put(tail.view())) out.put(separator());
         return PROTO_END;
     } else if (flags & kMF) {
-        ok = out.add(" id=%d %s%s%s %s%s", id, ce, df, mf, ptext, sep);
+        tail.put(" id=").dec(id).put(' ').put(ce).put(df).put(mf).put(' ');
     } else {
-        ok = out.add(" %s%s%s%s", ce, df, ptext, sep);
+        tail.put(' ').put(ce).put(df);
     }
-    if (!ok) return PROTO_END;
+    protocol_text(tail);
+    if (!out.put(tail.view()) || !out.put(separator())) return PROTO_END;
 
     // A header length below the fixed header, or beyond the captured bytes,
     // leaves no place where the payload could start: the line stands alone.

@@ -2,6 +2,7 @@
 #include <array>
 
 #include "decode/decoders.h"
+#include "protocols/ip/line.h"
 
 namespace caplib {
 namespace {
@@ -46,7 +47,9 @@ uint32_t decode_udp(Cursor &cur, Text &out) {
         return PROTO_END;
     }
     uint16_t src = b.be16(0), dst = b.be16(2);
-    if (!out.add("Port %u->%u%s", src, dst, separator())) return PROTO_END;
+    ip::Line line;
+    line.put("Port ").dec(src).put("->").dec(dst);
+    if (!out.put(line.view()) || !out.put(separator())) return PROTO_END;
     cur.consume(8);
     if (src == kNetbiosName && dst == kNetbiosName) return PROTO_NBNS;
     if (src == kNetbiosDatagram && dst == kNetbiosDatagram) return PROTO_NBDS;
@@ -64,9 +67,10 @@ uint32_t decode_tcp(Cursor &cur, Text &out) {
         out.add("Port %u->%u seq=%u%s", src, dst, b.be32(4), separator());
         return PROTO_END;
     }
-    if (!out.add("Port %u->%u %s seq=%u ack=%u win=%u", src, dst, tcp_flag_text(b.u8(13)),
-                 b.be32(4), b.be32(8), b.be16(14)))
-        return PROTO_END;
+    ip::Line line;
+    line.put("Port ").dec(src).put("->").dec(dst).put(' ').put(tcp_flag_text(b.u8(13)));
+    line.put(" seq=").dec(b.be32(4)).put(" ack=").dec(b.be32(8)).put(" win=").dec(b.be16(14));
+    if (!out.put(line.view())) return PROTO_END;
     // Options, when present, stay in front of the payload.
     cur.consume(20);
     uint16_t urgent = b.be16(18);

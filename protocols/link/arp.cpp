@@ -1,8 +1,9 @@
 // ARP and RARP of the Ethernet/IPv4 shape, in three pieces.
 #include <array>
-#include <cstdio>
+#include <initializer_list>
 
 #include "decode/decoders.h"
+#include "protocols/ip/line.h"
 
 namespace caplib {
 namespace {
@@ -19,19 +20,10 @@ constexpr std::array<ArpOperation, 4> kOperations = {{
     {0x0400, "RARP-Reply"},
 }};
 
-struct OperationName {
-    char text[sizeof "RARP-Request"];  // the longest name; "#FFFF" is shorter
-};
-
-OperationName arp_operation_name(uint16_t value) {
-    OperationName n{};
+const char *arp_operation_name(uint16_t value) {
     for (const ArpOperation &op : kOperations)
-        if (op.value == value) {
-            std::snprintf(n.text, sizeof n.text, "%s", op.name);
-            return n;
-        }
-    std::snprintf(n.text, sizeof n.text, "#%X", value);
-    return n;
+        if (op.value == value) return op.name;
+    return nullptr;  // shown as "#%X"
 }
 
 constexpr uint32_t kPacket = 28;
@@ -46,13 +38,20 @@ uint32_t decode_arp(Cursor &cur, Text &out) {
     }
     const char *sep = separator();
     // The size fields are shown but the layout stays fixed.
-    out.add("ARP Types %u,%u Sizes %u,%u Operation %s%s"
-            " S-HW: %02X%02X%02X%02X%02X%02X S-IP: %u.%u.%u.%u%s"
-            " D-HW: %02X%02X%02X%02X%02X%02X D-IP: %u.%u.%u.%u%s",
-            b.le16(0), b.le16(2), b.u8(4), b.u8(5), arp_operation_name(b.le16(6)).text, sep,
-            b.u8(8), b.u8(9), b.u8(10), b.u8(11), b.u8(12), b.u8(13), b.u8(14), b.u8(15),
-            b.u8(16), b.u8(17), sep, b.u8(18), b.u8(19), b.u8(20), b.u8(21), b.u8(22), b.u8(23),
-            b.u8(24), b.u8(25), b.u8(26), b.u8(27), sep);
+    ip::Line head;
+    head.put("ARP Types ").dec(b.le16(0)).put(',').dec(b.le16(2));
+    head.put(" Sizes ").dec(b.u8(4)).put(',').dec(b.u8(5)).put(" Operation ");
+    uint16_t op = b.le16(6);
+    if (const char *name = arp_operation_name(op))
+        head.put(name);
+    else
+        head.put('#').hex(op);
+    ip::Line sender, target;
+    sender.put(" S-HW: ").hex(b, 8, 6).put(" S-IP: ").dotted(b, 14);
+    target.put(" D-HW: ").hex(b, 18, 6).put(" D-IP: ").dotted(b, 24);
+    // A cut text changes nothing: the packet is consumed all the same.
+    for (const ip::Line *piece : {&head, &sender, &target})
+        if (!out.put(piece->view()) || !out.put(sep)) break;
     cur.consume(kPacket);
     return PROTO_END;
 }

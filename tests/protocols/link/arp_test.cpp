@@ -40,6 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"Unknown", hex("0001 0800 06 04 0005"), "ARP Types 256,8 Sizes 6,4 Operation #500"},
         Case{"UnknownEight", hex("0001 0800 06 04 0008"), "ARP Types 256,8 Sizes 6,4 Operation #800"},
         Case{"UnknownWidest", hex("0001 0800 06 04 FFFF"), "ARP Types 256,8 Sizes 6,4 Operation #FFFF"},
+        Case{"Zero", hex("0001 0800 06 04 0000"), "ARP Types 256,8 Sizes 6,4 Operation #0"},
         Case{"NetworkOrderOne", hex("0001 0800 06 04 0100"), "ARP Types 256,8 Sizes 6,4 Operation #1"},
         Case{"SizesShownLayoutFixed", hex("0600 0008 08 04 0001"),
              "ARP Types 6,2048 Sizes 8,4 Operation ARP-Request"}),
