@@ -51,7 +51,10 @@ public:
     // "%02X" of each of the n bytes at off.
     Line &hex(Bytes b, uint32_t off, uint32_t n) {
         constexpr char kDigits[] = "0123456789ABCDEF";
-        for (uint32_t i = 0; i < n; ++i) put(kDigits[b.u8(off + i) >> 4]).put(kDigits[b.u8(off + i) & 15]);
+        for (uint32_t i = 0; i < n; ++i) {
+            uint8_t v = b.u8(off + i);
+            put(kDigits[v >> 4]).put(kDigits[v & 15]);
+        }
         return *this;
     }
     // "%u.%u.%u.%u" of the four bytes at off.

@@ -14,8 +14,8 @@ struct TcpFlag {
     uint8_t bit;
     const char *name;
 };
-constexpr std::array<TcpFlag, 5> kTcpFlags = {{
-    {0x02, "SYN"}, {0x10, "ACK"}, {0x08, "PSH"}, {0x01, "FIN"}, {0x04, "RST"}}};
+constexpr std::array<TcpFlag, 5> kTcpFlags = {
+    {{0x02, "SYN"}, {0x10, "ACK"}, {0x08, "PSH"}, {0x01, "FIN"}, {0x04, "RST"}}};
 constexpr uint8_t kTcpFlagBits = 0x1F;
 
 using FlagText = std::array<char, sizeof "SYN,ACK,PSH,FIN,RST">;

@@ -41,11 +41,11 @@ CodeName pppoe_code_name(uint8_t code) {
 
 // How a tag's value is shown.
 enum class Value {
-    none,        // the name alone
-    text,        // "=value" unless empty: L = 0 shows the name alone
-    text_or_q,   // "=value"; empty or starting with NUL shows "name ???"
-    text_or_bare,// "=value"; empty or starting with NUL shows the name alone
-    route,       // addresses of a route
+    none,          // the name alone
+    text,          // "=value" unless empty: L = 0 shows the name alone
+    text_or_q,     // "=value"; empty or starting with NUL shows "name ???"
+    text_or_bare,  // "=value"; empty or starting with NUL shows the name alone
+    route,         // addresses of a route
 };
 
 struct PppoeTag {
@@ -136,21 +136,23 @@ void show_tag(Text &out, uint16_t type, uint32_t len, Bytes value) {
     out.add("(%u)", len);
 }
 
-// "PPPoE ver/type session_id=.. length=.. <code>"; false when cut.
+// The line of the header both stages share; false when the frame is too
+// short to hold it. A cut line does not end the chain.
 bool header_line(Bytes b, Text &out) {
-    return out.add("PPPoE %u/%u session_id=%u length=%u %s%s", b.u8(0) >> 4, b.u8(0) & 0x0F,
-                   b.be16(2), b.be16(4), pppoe_code_name(b.u8(1)).text, separator());
+    if (!b.has(0, kHeader)) {
+        out.add("sliced PPPoE Discovery header%s", separator());
+        return false;
+    }
+    out.add("PPPoE %u/%u session_id=%u length=%u %s%s", b.u8(0) >> 4, b.u8(0) & 0x0F, b.be16(2),
+            b.be16(4), pppoe_code_name(b.u8(1)).text, separator());
+    return true;
 }
 
 }  // namespace
 
 uint32_t decode_pppoe_discovery(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kHeader)) {
-        out.add("sliced PPPoE Discovery header%s", separator());
-        return PROTO_END;
-    }
-    header_line(b, out);
+    if (!header_line(b, out)) return PROTO_END;
     uint32_t end = kHeader + b.be16(4);
     // The walk follows the length field but stops at the captured bytes: a
     // tag whose type and length are not both there is not shown.
@@ -168,11 +170,7 @@ uint32_t decode_pppoe_discovery(Cursor &cur, Text &out) {
 
 uint32_t decode_pppoe_session(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kHeader)) {
-        out.add("sliced PPPoE Discovery header%s", separator());
-        return PROTO_END;
-    }
-    header_line(b, out);
+    if (!header_line(b, out)) return PROTO_END;
     cur.consume(kHeader);
     // Ethernet padding behind the payload is not part of the PPP frame.
     cur.limit(b.be16(4));

@@ -20,22 +20,32 @@ inline Frame ip4(uint8_t proto, uint16_t flags = 0, uint8_t ihl = 5) {
 }
 
 // The first n bytes of a frame.
-inline Frame first(const Frame &f, size_t n) { return Frame(f.begin(), f.begin() + static_cast<long>(n)); }
+inline Frame first(const Frame &f, size_t n) {
+    return Frame(f.begin(), f.begin() + static_cast<long>(n));
+}
 
 inline Frame be16(uint16_t v) { return {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)}; }
 
 inline Frame be32(uint32_t v) {
-    return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
-            static_cast<uint8_t>(v)};
+    return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+            static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
 }
 
 // A 20-byte TCP header without options.
-inline Frame tcp(uint16_t src, uint16_t dst, uint8_t flags, uint32_t seq = 1000, uint32_t ack = 2000,
-                 uint16_t win = 8192, uint16_t urgent = 0) {
-    return cat({be16(src), be16(dst), be32(seq), be32(ack), {0x50, flags}, be16(win), be16(0),
+inline Frame tcp(uint16_t src, uint16_t dst, uint8_t flags, uint32_t seq = 1000,
+                 uint32_t ack = 2000, uint16_t win = 8192, uint16_t urgent = 0) {
+    return cat({be16(src),
+                be16(dst),
+                be32(seq),
+                be32(ack),
+                {0x50, flags},
+                be16(win),
+                be16(0),
                 be16(urgent)});
 }
 
-inline Frame udp(uint16_t src, uint16_t dst) { return cat({be16(src), be16(dst), hex("0008 0000")}); }
+inline Frame udp(uint16_t src, uint16_t dst) {
+    return cat({be16(src), be16(dst), hex("0008 0000")});
+}
 
 }  // namespace caplib_test

@@ -75,14 +75,17 @@ INSTANTIATE_TEST_SUITE_P(
              "IP 10.0.0.1 --> 10.0.0.2 Protocol=IPIP\n"},
         Case{"EthernetTcp", kEthernet, cat({kEthernetIp, ip4(6, 0x4000), tcp(1025, 80, 0x10)}),
              kEthernetLine + "IP 10.0.0.1 --> 10.0.0.2 DF Protocol=TCP\n" + kTcpLine},
-        Case{"EthernetSnapUdp", kEthernet,
-             cat({hex("FFFFFFFFFFFF 00A0C5110233 0024 AAAA03 000000 0800"), ip4(17), udp(1025, 53)}),
-             "Ethernet SNAP 00A0C511233 -> FFFFFFFFFFFF Len=0x0024\n"
-             "IP 10.0.0.1 --> 10.0.0.2 Protocol=UDP\nPort 1025->53\n"},
+        Case{
+            "EthernetSnapUdp", kEthernet,
+            cat({hex("FFFFFFFFFFFF 00A0C5110233 0024 AAAA03 000000 0800"), ip4(17), udp(1025, 53)}),
+            "Ethernet SNAP 00A0C511233 -> FFFFFFFFFFFF Len=0x0024\n"
+            "IP 10.0.0.1 --> 10.0.0.2 Protocol=UDP\nPort 1025->53\n"},
         Case{"TokenringSnapTcp", kTokenring,
-             cat({hex("1040 FFFFFFFFFFFF 00A0C5110233 AAAA03 000000 0800"), ip4(6), tcp(1025, 80, 0x10)}),
+             cat({hex("1040 FFFFFFFFFFFF 00A0C5110233 AAAA03 000000 0800"), ip4(6),
+                  tcp(1025, 80, 0x10)}),
              "Tokenring SNAP 00A0C511233 -> FFFFFFFFFFFF Type=0x0800\n"
-             "IP 10.0.0.1 --> 10.0.0.2 Protocol=TCP\n" + kTcpLine}),
+             "IP 10.0.0.1 --> 10.0.0.2 Protocol=TCP\n" +
+                 kTcpLine}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Ipv4, IdentificationLowByteFirst) {
@@ -133,7 +136,8 @@ TEST(Ipv4, CutLineConsumesNothing) {
         DirectResult r = call_decoder(caplib::decode_ip, cat({ip4(17), udp(1, 2)}), room);
         EXPECT_EQ(r.next, caplib::PROTO_END) << room;
         EXPECT_EQ(r.consumed, 0u) << room;
-        EXPECT_EQ(r.text, std::string("IP 10.0.0.1 --> 10.0.0.2 Protocol=UDP\n").substr(0, room - 1));
+        EXPECT_EQ(r.text,
+                  std::string("IP 10.0.0.1 --> 10.0.0.2 Protocol=UDP\n").substr(0, room - 1));
     }
 }
 
@@ -150,7 +154,8 @@ TEST(Ipv4, RoomsAroundHundredInTheChain) {
 }
 
 [[maybe_unused]] const int kIpSamples = add_samples({
-    {"ip-tcp-options", kRawIp, cat({ip4(6, 0x4000, 6), hex("01010101"), tcp(139, 1025, 0x1F, 1, 2, 3, 4)})},
+    {"ip-tcp-options", kRawIp,
+     cat({ip4(6, 0x4000, 6), hex("01010101"), tcp(139, 1025, 0x1F, 1, 2, 3, 4)})},
     {"ip-first-fragment", kRawIp, cat({ip4(17, 0x2000), udp(138, 138), Frame(4, 0)})},
     {"ip-later-fragment", kRawIp, cat({ip4(17, 0x0010), Frame(8, 0)})},
     {"ip-in-ip", kRawIp, cat({ip4(94), ip4(4), ip4(6), tcp(1, 2, 0x12)})},

@@ -32,8 +32,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FlagCase{"Syn", 0x02, "SYN"}, FlagCase{"Rst", 0x04, "RST"},
                       FlagCase{"Psh", 0x08, "PSH"}, FlagCase{"Ack", 0x10, "ACK"},
                       FlagCase{"UrgNotNamed", 0x20, ""}, FlagCase{"SynAck", 0x12, "SYN,ACK"},
-                      FlagCase{"AckPshFin", 0x19, "ACK,PSH,FIN"}, FlagCase{"RstAck", 0x14, "ACK,RST"},
-                      FlagCase{"SynFin", 0x03, "SYN,FIN"}, FlagCase{"AllFive", 0x1F, "SYN,ACK,PSH,FIN,RST"},
+                      FlagCase{"AckPshFin", 0x19, "ACK,PSH,FIN"},
+                      FlagCase{"RstAck", 0x14, "ACK,RST"}, FlagCase{"SynFin", 0x03, "SYN,FIN"},
+                      FlagCase{"AllFive", 0x1F, "SYN,ACK,PSH,FIN,RST"},
                       FlagCase{"EveryBit", 0xFF, "SYN,ACK,PSH,FIN,RST"}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -134,7 +135,8 @@ TEST(Transport, CutPiecesEndTheChain) {
 
 [[maybe_unused]] const int kTransportSamples = add_samples({
     {"ip-udp-datagram-service", kRawIp, cat({ip4(17), udp(138, 138), Frame(12, 0x41)})},
-    {"ip-tcp-urgent", kRawIp, cat({ip4(6), tcp(65535, 139, 0x3F, 0xFFFFFFFFu, 0xFFFFFFFFu, 65535, 65535)})},
+    {"ip-tcp-urgent", kRawIp,
+     cat({ip4(6), tcp(65535, 139, 0x3F, 0xFFFFFFFFu, 0xFFFFFFFFu, 65535, 65535)})},
 });
 
 }  // namespace

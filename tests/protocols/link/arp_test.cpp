@@ -33,35 +33,46 @@ TEST_P(Arp, ThreePieces) {
 INSTANTIATE_TEST_SUITE_P(
     Operations, Arp,
     ::testing::Values(
-        Case{"Request", hex("0001 0800 06 04 0001"), "ARP Types 256,8 Sizes 6,4 Operation ARP-Request"},
+        Case{"Request", hex("0001 0800 06 04 0001"),
+             "ARP Types 256,8 Sizes 6,4 Operation ARP-Request"},
         Case{"Reply", hex("0001 0800 06 04 0002"), "ARP Types 256,8 Sizes 6,4 Operation ARP-Reply"},
-        Case{"RarpRequest", hex("0001 0800 06 04 0003"), "ARP Types 256,8 Sizes 6,4 Operation RARP-Request"},
-        Case{"RarpReply", hex("0001 0800 06 04 0004"), "ARP Types 256,8 Sizes 6,4 Operation RARP-Reply"},
+        Case{"RarpRequest", hex("0001 0800 06 04 0003"),
+             "ARP Types 256,8 Sizes 6,4 Operation RARP-Request"},
+        Case{"RarpReply", hex("0001 0800 06 04 0004"),
+             "ARP Types 256,8 Sizes 6,4 Operation RARP-Reply"},
         Case{"Unknown", hex("0001 0800 06 04 0005"), "ARP Types 256,8 Sizes 6,4 Operation #500"},
-        Case{"UnknownEight", hex("0001 0800 06 04 0008"), "ARP Types 256,8 Sizes 6,4 Operation #800"},
-        Case{"UnknownWidest", hex("0001 0800 06 04 FFFF"), "ARP Types 256,8 Sizes 6,4 Operation #FFFF"},
+        Case{"UnknownEight", hex("0001 0800 06 04 0008"),
+             "ARP Types 256,8 Sizes 6,4 Operation #800"},
+        Case{"UnknownWidest", hex("0001 0800 06 04 FFFF"),
+             "ARP Types 256,8 Sizes 6,4 Operation #FFFF"},
         Case{"Zero", hex("0001 0800 06 04 0000"), "ARP Types 256,8 Sizes 6,4 Operation #0"},
-        Case{"NetworkOrderOne", hex("0001 0800 06 04 0100"), "ARP Types 256,8 Sizes 6,4 Operation #1"},
+        Case{"NetworkOrderOne", hex("0001 0800 06 04 0100"),
+             "ARP Types 256,8 Sizes 6,4 Operation #1"},
         Case{"SizesShownLayoutFixed", hex("0600 0008 08 04 0001"),
              "ARP Types 6,2048 Sizes 8,4 Operation ARP-Request"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Arp, FromEthernetAndTokenring) {
     const std::string lines = "ARP Types 256,8 Sizes 6,4 Operation ARP-Request\n" + kAddressLines;
-    EXPECT_EQ(decode(kEthernet, cat({hex("30469A23FBFA 6CF049B2DE6E 0806"), kRequest, Frame(18, 0)})),
-              "Ethernet II 6CF049B2DE6E -> 30469A23FBFA Type=0x0806\n" + lines);
-    EXPECT_EQ(decode(kTokenring, cat({hex("1040 FFFFFFFFFFFF 00A0C5110233 AAAA03 000000 0835"), kRequest})),
+    EXPECT_EQ(
+        decode(kEthernet, cat({hex("30469A23FBFA 6CF049B2DE6E 0806"), kRequest, Frame(18, 0)})),
+        "Ethernet II 6CF049B2DE6E -> 30469A23FBFA Type=0x0806\n" + lines);
+    EXPECT_EQ(decode(kTokenring,
+                     cat({hex("1040 FFFFFFFFFFFF 00A0C5110233 AAAA03 000000 0835"), kRequest})),
               "Tokenring SNAP 00A0C511233 -> FFFFFFFFFFFF Type=0x0835\n" + lines);
 }
 
 TEST(Arp, AllAddressBytesTwoDigits) {
-    EXPECT_EQ(decode(kArpLayer, cat({hex("0001 0800 06 04 0002 0000000A0A00 C0A80001 000000000000 00000000")})),
-              "ARP Types 256,8 Sizes 6,4 Operation ARP-Reply\n S-HW: 0000000A0A00 S-IP: 192.168.0.1\n"
-              " D-HW: 000000000000 D-IP: 0.0.0.0\n");
+    EXPECT_EQ(
+        decode(kArpLayer,
+               cat({hex("0001 0800 06 04 0002 0000000A0A00 C0A80001 000000000000 00000000")})),
+        "ARP Types 256,8 Sizes 6,4 Operation ARP-Reply\n S-HW: 0000000A0A00 S-IP: 192.168.0.1\n"
+        " D-HW: 000000000000 D-IP: 0.0.0.0\n");
 }
 
 TEST(Arp, TwentySevenBytesAreSliced) {
-    EXPECT_EQ(decode(kArpLayer, Frame(kRequest.begin(), kRequest.end() - 1)), "sliced ARP header\n");
+    EXPECT_EQ(decode(kArpLayer, Frame(kRequest.begin(), kRequest.end() - 1)),
+              "sliced ARP header\n");
     EXPECT_EQ(decode(kArpLayer, {}), "sliced ARP header\n");
 }
 
@@ -75,7 +86,8 @@ TEST(Arp, CutTextStillConsumesThePacket) {
 
 [[maybe_unused]] const int kArpSamples = add_samples({
     {"arp-request", kArpLayer, kRequest},
-    {"ethernet-rarp", kEthernet, cat({hex("FFFFFFFFFFFF 00A0C5110233 0835"), hex("0001 0800 06 04 0003"), kAddresses})},
+    {"ethernet-rarp", kEthernet,
+     cat({hex("FFFFFFFFFFFF 00A0C5110233 0835"), hex("0001 0800 06 04 0003"), kAddresses})},
 });
 
 }  // namespace

@@ -15,7 +15,8 @@ const std::string kDiscoveryLine = "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type
 // A discovery header of the given code whose length field covers the tags.
 Frame discovery(uint8_t code, const Frame &tags) {
     auto n = static_cast<uint16_t>(tags.size());
-    return cat({kDiscovery, {0x11, code, 0x00, 0x00, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)},
+    return cat({kDiscovery,
+                {0x11, code, 0x00, 0x00, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)},
                 tags});
 }
 
@@ -38,36 +39,43 @@ INSTANTIATE_TEST_SUITE_P(
     Tags, PppoeTags,
     ::testing::Values(
         Case{"None", {}, ""},
-        Case{"ServiceNameEmptyAndHostUniq", hex("0101 0000 0103 0004 01020304"), " Service-Name(0) Host-Uniq(4)"},
+        Case{"ServiceNameEmptyAndHostUniq", hex("0101 0000 0103 0004 01020304"),
+             " Service-Name(0) Host-Uniq(4)"},
         Case{"AcName", hex("0102 0002 6162"), " AC-Name=ab(2)"},
         Case{"TextStopsAtNulPadded", hex("0101 0005 616263 00 78"), " Service-Name=abc  (5)"},
         Case{"ValueNotShown", hex("0104 0002 0102 0105 0001 00 0110 0000"),
              " AC-Cookie(2) Vendor-Specific(1) Relay-Session-Id(0)"},
-        Case{"EndOfListStopsWalk", hex("0101 0000 0000 0000 0103 0004 01020304"), " Service-Name(0)"},
+        Case{"EndOfListStopsWalk", hex("0101 0000 0000 0000 0103 0004 01020304"),
+             " Service-Name(0)"},
         Case{"HurlText", hex("0111 0004 68747470"), " HURL=http(4)"},
         Case{"HurlEmpty", hex("0111 0003 00 4142 0112 0000"), " HURL ??\?(3) MOTM ??\?(0)"},
         Case{"Motm", hex("0112 0002 6869"), " MOTM=hi(2)"},
-        Case{"ErrorsWithAndWithoutText", hex("0201 0001 78 0201 0000 0202 0002 0041 0202 0002 4100"),
-             " Service-Name-Error=x(1) Service-Name-Error(0) AC-System-Error(2) AC-System-Error=A (2)"},
+        Case{"ErrorsWithAndWithoutText",
+             hex("0201 0001 78 0201 0000 0202 0002 0041 0202 0002 4100"),
+             " Service-Name-Error=x(1) Service-Name-Error(0) AC-System-Error(2) AC-System-Error=A "
+             "(2)"},
         Case{"RouteShort", hex("0121 0002 0A00"), " IP_ROUTE_ADD  ??\?(2)"},
         Case{"RouteDestination", hex("0121 0004 0A000000"), " IP_ROUTE_ADD  10.0.0.0(4)"},
         Case{"RouteGateway", hex("0121 000C 0A000000 FF000000 C0A80101"),
              " IP_ROUTE_ADD  10.0.0.0 255.0.0.0 via 192.168.1.1(12)"},
         Case{"RouteMetric", hex("0121 0010 0A000000 FF000000 C0A80101 00010001"),
              " IP_ROUTE_ADD  10.0.0.0 255.0.0.0 via 192.168.1.1 65537(16)"},
-        Case{"UnknownTags", hex("0203 0000 0120 0002 05DC FFFF 0000"), " TAG0x0203(0) TAG0x0120(2) TAG0xffff(0)"}),
+        Case{"UnknownTags", hex("0203 0000 0120 0002 05DC FFFF 0000"),
+             " TAG0x0203(0) TAG0x0120(2) TAG0xffff(0)"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Discovery frames as access concentrator and client sent them.
 TEST(Pppoe, RecordedDiscovery) {
-    Frame padi = hex("ffffffffffffcc050e880000886311090000000c01010000010300046413851800000000000000000000"
-                     "000000000000000000000000000000000000");
+    Frame padi =
+        hex("ffffffffffffcc050e880000886311090000000c01010000010300046413851800000000000000000000"
+            "000000000000000000000000000000000000");
     EXPECT_EQ(decode(kEthernet, padi),
               "Ethernet II CC050E88000 -> FFFFFFFFFFFF Type=0x8863\n"
               "PPPoE 1/1 session_id=0 length=12 Active Discovery Initiation (PADI)\n"
               " Service-Name(0) Host-Uniq(4)\n");
-    Frame pads = hex("cc050e880000ca010e88000688631165001100280101000001030004641385180102000442524153"
-                     "010400103d0f0587062484f2df32b9ddfd77bd5b");
+    Frame pads =
+        hex("cc050e880000ca010e88000688631165001100280101000001030004641385180102000442524153"
+            "010400103d0f0587062484f2df32b9ddfd77bd5b");
     EXPECT_EQ(decode(kEthernet, pads),
               "Ethernet II CA010E88006 -> CC050E88000 Type=0x8863\n"
               "PPPoE 1/1 session_id=17 length=40 Active Discovery Session-confirmation (PADS)\n"
@@ -91,7 +99,8 @@ TEST(Pppoe, CodeNames) {
 
 TEST(Pppoe, VersionTypeAndSession) {
     EXPECT_EQ(decode(kEthernet, cat({kDiscovery, hex("21 A7 FFFF 0000")})),
-              kDiscoveryLine + "PPPoE 2/1 session_id=65535 length=0 Active Discovery Terminate (PADT)\n\n");
+              kDiscoveryLine +
+                  "PPPoE 2/1 session_id=65535 length=0 Active Discovery Terminate (PADT)\n\n");
 }
 
 // The length field bounds the walk; so do the captured bytes, whatever the
@@ -112,7 +121,8 @@ TEST(Pppoe, TagWalkStaysWithinFrameAndLength) {
 }
 
 TEST(Pppoe, DiscoveryConsumesHeaderAndLength) {
-    DirectResult r = call_decoder(caplib::decode_pppoe_discovery, hex("1109 0000 0004 0101 0000 FFFFFFFF"));
+    DirectResult r =
+        call_decoder(caplib::decode_pppoe_discovery, hex("1109 0000 0004 0101 0000 FFFFFFFF"));
     EXPECT_EQ(r.consumed, 10u);
     EXPECT_EQ(r.next, caplib::PROTO_END);
     r = call_decoder(caplib::decode_pppoe_discovery, hex("1109 0000 0100 0101 0000"));
@@ -123,8 +133,9 @@ TEST(Pppoe, DiscoveryConsumesHeaderAndLength) {
 TEST(Pppoe, ShortHeadersAreSliced) {
     EXPECT_EQ(decode(kEthernet, cat({kDiscovery, hex("1109 0000 00")})),
               kDiscoveryLine + "sliced PPPoE Discovery header\n");
-    EXPECT_EQ(decode(kEthernet, cat({hex("FFFFFFFFFFFF 00A0C5110233 8864"), hex("1100 0011")})),
-              "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x8864\nsliced PPPoE Discovery header\n");
+    EXPECT_EQ(
+        decode(kEthernet, cat({hex("FFFFFFFFFFFF 00A0C5110233 8864"), hex("1100 0011")})),
+        "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x8864\nsliced PPPoE Discovery header\n");
 }
 
 // The session payload goes to PPP cut to the length field, or to what is
@@ -140,7 +151,8 @@ TEST(Pppoe, SessionHandsLengthToPpp) {
         {hex("1100 0011 0028"), "PPPoE 1/1 session_id=17 length=40 PPP Frame\n", 40},
         {hex("1100 0011 00C8"), "PPPoE 1/1 session_id=17 length=200 PPP Frame\n", 40},
         {hex("1100 0011 0000"), "PPPoE 1/1 session_id=17 length=0 PPP Frame\n", 0},
-        {hex("1109 0001 0002"), "PPPoE 1/1 session_id=1 length=2 Active Discovery Initiation (PADI)\n", 2},
+        {hex("1109 0001 0002"),
+         "PPPoE 1/1 session_id=1 length=2 Active Discovery Initiation (PADI)\n", 2},
     };
     for (const auto &c : cases) {
         DirectResult r = call_decoder(caplib::decode_pppoe_session, cat({c.header, payload}));
@@ -158,15 +170,17 @@ TEST(Pppoe, CutTagLineStaysWithinRoom) {
         tags = cat({tags, hex("0102 0004 41424344")});
         line += " AC-Name=ABCD(4)";
     }
-    DirectResult r = call_decoder(caplib::decode_pppoe_discovery, cat({hex("1107 0000 00A0"), tags}), 120);
+    DirectResult r =
+        call_decoder(caplib::decode_pppoe_discovery, cat({hex("1107 0000 00A0"), tags}), 120);
     EXPECT_EQ(r.text, line.substr(0, 119));
     EXPECT_EQ(r.consumed, 166u);
 }
 
 [[maybe_unused]] const int kPppoeSamples = add_samples({
     {"pppoe-pado", kEthernet,
-     discovery(0x07, hex("0101 0003 616263 0102 0002 6162 0121 0010 0A000000 FF000000 C0A80101 00010001"
-                         "0111 0002 6869 0201 0001 78 0203 0000"))},
+     discovery(0x07,
+               hex("0101 0003 616263 0102 0002 6162 0121 0010 0A000000 FF000000 C0A80101 00010001"
+                   "0111 0002 6869 0201 0001 78 0203 0000"))},
     {"pppoe-session", kEthernet, hex("FFFFFFFFFFFF 00A0C5110233 8864 1100 0011 0004 C021 0101")},
 });
 
