@@ -1,0 +1,65 @@
+// SPX connection header and NCP request/reply header. Both end the chain:
+// the payload behind them is not decoded.
+#include <array>
+#include <cstdio>
+
+#include "decode/decoders.h"
+
+namespace caplib {
+namespace {
+
+struct Named {
+    uint16_t value;
+    const char *text;
+};
+
+// The quotes belong to the texts.
+constexpr std::array<Named, 6> kNcpRequests = {{
+    {0x1111, "\"Create Connection\""},
+    {0x2222, "\"Request\""},
+    {0x3333, "\"Reply\""},
+    {0x5555, "\"Destroy Connection\""},
+    {0x7777, "\"Burst Mode\""},
+    {0x9999, "\"Req. Being Processed\""},
+}};
+
+const char *ncp_request_name(uint16_t value, char (&buf)[8]) {
+    for (const Named &n : kNcpRequests)
+        if (n.value == value) return n.text;
+    std::snprintf(buf, sizeof buf, "0x%04x", value);
+    return buf;
+}
+
+constexpr uint32_t kSpxHeader = 12;
+constexpr uint32_t kNcpHeader = 8;
+
+}  // namespace
+
+uint32_t decode_spx(Cursor &cur, Text &out) {
+    Bytes b = cur.view();
+    if (!b.has(0, kSpxHeader)) {
+        out.add("sliced SPX header%s", separator());
+        return PROTO_END;
+    }
+    out.add("SPX ConnCtl=%u DataStreamType=%u SrcConnectID=%u DstConnectID=%u%s"
+            "    SeqNumber=%u AckNumber=%u AllocNumber=%u%s",
+            b.u8(0), b.u8(1), b.be16(2), b.be16(4), separator(), b.be16(6), b.be16(8),
+            b.be16(10), separator());
+    return PROTO_END;
+}
+
+uint32_t decode_ncp(Cursor &cur, Text &out) {
+    Bytes b = cur.view();
+    if (!b.has(0, kNcpHeader)) {
+        out.add("sliced NCP header%s", separator());
+        return PROTO_END;
+    }
+    // The request type is stored low byte first, unlike the rest of IPX.
+    char buf[8];
+    out.add("NCP Request=%s Sequence=%u Task=%u Connections=%u,%u Completion=%u Status=%u%s",
+            ncp_request_name(b.le16(0), buf), b.u8(2), b.u8(4), b.u8(3), b.u8(5), b.u8(6),
+            b.u8(7), separator());
+    return PROTO_END;
+}
+
+}  // namespace caplib
