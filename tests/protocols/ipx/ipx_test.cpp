@@ -143,3 +143,29 @@ TEST(Ipx, SeparatorEndsTheLine) {
 }
 
 }  // namespace
+
+namespace {
+
+[[maybe_unused]] const int kIpxSamples = add_samples({
+    {"ipx-ncp", 4, ipx(17, "00000010 0000C0112233 0451", "00000010 00A0C5110233 4003", hex("2222 05 01 02 00 00 00"))},
+    {"ipx-raw8023-ncp", 1, cat({hex("0000C0112233 00A0C5110233 0026"),
+                                ipx(17, "00000010 0000C0112233 0451", "00000010 00A0C5110233 4003",
+                                    hex("3333 FF 34 07 12 89 10"))})},
+    {"ipx-ethernet2-spx", 1, cat({hex("0000C0112233 00A0C5110233 8137"),
+                                  ipx(5, "00000002 00A0C5110233 8060", "00000001 0000C0112233 4003",
+                                      hex("C0 00 1234 ABCD 0001 0002 0003"), 1)})},
+    {"ipx-tokenring-ipxwan", 2,
+     cat({hex("1040 FFFFFFFFFFFF 00A0C5110233 E0E003"),
+          ipx(4, "00000000 FFFFFFFFFFFF 9004", "00000000 000000000001 9004",
+              hex("5741534D 02 0000ABCD 01 04"
+                  "00 01 0001 00"
+                  "01 01 0010 0037 00C0FFEE 524F55544552 0000 0000"
+                  "05 02 0001 00"
+                  "80 01 0003 010203"))})},
+    {"ipx-snap-nbname", 1,
+     cat({hex("FFFFFFFFFFFF 00A0C5110233 0058 AAAA03 000000 8137"),
+          ipx(20, "00000000 FFFFFFFFFFFF 0455", "00000001 0000C0112233 0455",
+              cat({Frame(32, 0), hex("C7 02"), ascii("WORKSTATION1   "), hex("20")}))})},
+});
+
+}  // namespace
