@@ -1,9 +1,9 @@
 // IPX: addresses as network:node:socket, packet type and hop count, and the
 // choice of the decoder behind it.
 #include <array>
-#include <cstdio>
 
 #include "decode/decoders.h"
+#include "protocols/ipx/line.h"
 
 namespace caplib {
 namespace {
@@ -42,21 +42,6 @@ const char *lookup(const std::array<Named, N> &table, uint16_t value) {
     for (const Named &n : table)
         if (n.value == value) return n.text;
     return nullptr;
-}
-
-// Names without a table entry are formatted into the caller's work buffer.
-using Work = char[8];
-
-const char *type_name(uint8_t type, Work &buf) {
-    if (const char *t = lookup(kTypes, type)) return t;
-    std::snprintf(buf, sizeof buf, "%2u", type);
-    return buf;
-}
-
-const char *socket_name(uint16_t socket, Work &buf) {
-    if (const char *t = lookup(kSockets, socket)) return t;
-    std::snprintf(buf, sizeof buf, "%04X", socket);
-    return buf;
 }
 
 constexpr uint16_t kAnySocket = 0;  // the rule ignores the sockets
@@ -98,13 +83,25 @@ uint32_t decode_ipx(Cursor &cur, Text &out) {
     }
     uint8_t type = b.u8(kType);
     uint16_t dst_socket = b.be16(kDst + 10), src_socket = b.be16(kSrc + 10);
-    Work type_buf, src_buf, dst_buf;
-    if (!out.add("IPX %08X:%04X%08X:%s-->%08X:%04X%08X:%s Type:%s Hop:%u%s", b.be32(kSrc),
-                 b.be16(kSrc + 4), b.be32(kSrc + 6), socket_name(src_socket, src_buf),
-                 b.be32(kDst), b.be16(kDst + 4), b.be32(kDst + 6),
-                 socket_name(dst_socket, dst_buf), type_name(type, type_buf), b.u8(kHops),
-                 separator()))
-        return PROTO_END;
+
+    // "IPX %08X:%04X%08X:%s-->%08X:%04X%08X:%s Type:%s Hop:%u", source first;
+    // unnamed sockets in "%04X", unnamed types in "%2u".
+    Line<128> line;
+    auto address = [&](uint32_t at, uint16_t socket) {
+        line.hex(b.be32(at), 8).chr(':').hex(b.be16(at + 4), 4).hex(b.be32(at + 6), 8).chr(':');
+        if (const char *name = lookup(kSockets, socket)) line.str(name);
+        else line.hex(socket, 4);
+    };
+    line.str("IPX ");
+    address(kSrc, src_socket);
+    line.str("-->");
+    address(kDst, dst_socket);
+    line.str(" Type:");
+    if (const char *name = lookup(kTypes, type)) line.str(name);
+    else line.dec(type, 2);
+    line.str(" Hop:").dec(b.u8(kHops));
+    if (!out.put(line.view()) || !out.put(separator())) return PROTO_END;
+
     cur.consume(kHeader);
     return next_for(type, dst_socket, src_socket);
 }

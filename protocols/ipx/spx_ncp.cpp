@@ -1,9 +1,9 @@
 // SPX connection header and NCP request/reply header. Both end the chain:
 // the payload behind them is not decoded.
 #include <array>
-#include <cstdio>
 
 #include "decode/decoders.h"
+#include "protocols/ipx/line.h"
 
 namespace caplib {
 namespace {
@@ -23,11 +23,10 @@ constexpr std::array<Named, 6> kNcpRequests = {{
     {0x9999, "\"Req. Being Processed\""},
 }};
 
-const char *ncp_request_name(uint16_t value, char (&buf)[8]) {
+const char *ncp_request_name(uint16_t value) {
     for (const Named &n : kNcpRequests)
         if (n.value == value) return n.text;
-    std::snprintf(buf, sizeof buf, "0x%04x", value);
-    return buf;
+    return nullptr;
 }
 
 constexpr uint32_t kSpxHeader = 12;
@@ -54,11 +53,19 @@ uint32_t decode_ncp(Cursor &cur, Text &out) {
         out.add("sliced NCP header%s", separator());
         return PROTO_END;
     }
-    // The request type is stored low byte first, unlike the rest of IPX.
-    char buf[8];
-    out.add("NCP Request=%s Sequence=%u Task=%u Connections=%u,%u Completion=%u Status=%u%s",
-            ncp_request_name(b.le16(0), buf), b.u8(2), b.u8(4), b.u8(3), b.u8(5), b.u8(6),
-            b.u8(7), separator());
+    // "NCP Request=%s Sequence=%u Task=%u Connections=%u,%u Completion=%u Status=%u",
+    // an unnamed request type in "0x%04x". The request type is stored low
+    // byte first, unlike the rest of IPX; the connection number too, its
+    // halves split around the task number.
+    Line<128> line;
+    line.str("NCP Request=");
+    uint16_t request = b.le16(0);
+    if (const char *name = ncp_request_name(request)) line.str(name);
+    else line.str("0x").hex_lower(request, 4);
+    line.str(" Sequence=").dec(b.u8(2)).str(" Task=").dec(b.u8(4));
+    line.str(" Connections=").dec(b.u8(3)).chr(',').dec(b.u8(5));
+    line.str(" Completion=").dec(b.u8(6)).str(" Status=").dec(b.u8(7));
+    if (out.put(line.view())) out.put(separator());
     return PROTO_END;
 }
 

@@ -59,7 +59,8 @@ TEST(Ncp, RequestTypeNames) {
         {"1111", "\"Create Connection\""}, {"2222", "\"Request\""},
         {"3333", "\"Reply\""},             {"5555", "\"Destroy Connection\""},
         {"7777", "\"Burst Mode\""},        {"9999", "\"Req. Being Processed\""},
-        {"4444", "0x4444"},                {"0100", "0x0001"},
+        {"4444", "0x4444"},                {"ABCD", "0xcdab"},
+        {"0100", "0x0001"},
     };
     for (auto [bytes, text] : names)
         EXPECT_EQ(decode(kLayerIpx, ncp(hex(std::string(bytes) + "000000000000"))),
