@@ -3,15 +3,12 @@
 #include <array>
 
 #include "decode/decoders.h"
-#include "protocols/ipx/line.h"
+#include "protocols/ipx/ipx_text.h"
 
 namespace caplib {
 namespace {
 
-struct Named {
-    uint16_t value;
-    const char *text;
-};
+using namespace ipx;
 
 constexpr std::array<Named, 5> kTypes = {{
     {1, "RIP"},
@@ -36,13 +33,6 @@ constexpr std::array<Named, 10> kSockets = {{
     {0x900F, "SNMP"},
     {0x9010, "TRAP"},
 }};
-
-template <size_t N>
-const char *lookup(const std::array<Named, N> &table, uint16_t value) {
-    for (const Named &n : table)
-        if (n.value == value) return n.text;
-    return nullptr;
-}
 
 constexpr uint16_t kAnySocket = 0;  // the rule ignores the sockets
 
@@ -89,7 +79,7 @@ uint32_t decode_ipx(Cursor &cur, Text &out) {
     Line<128> line;
     auto address = [&](uint32_t at, uint16_t socket) {
         line.hex(b.be32(at), 8).chr(':').hex(b.be16(at + 4), 4).hex(b.be32(at + 6), 8).chr(':');
-        if (const char *name = lookup(kSockets, socket)) line.str(name);
+        if (const char *name = name_of(kSockets, socket)) line.str(name);
         else line.hex(socket, 4);
     };
     line.str("IPX ");
@@ -97,7 +87,7 @@ uint32_t decode_ipx(Cursor &cur, Text &out) {
     line.str("-->");
     address(kDst, dst_socket);
     line.str(" Type:");
-    if (const char *name = lookup(kTypes, type)) line.str(name);
+    if (const char *name = name_of(kTypes, type)) line.str(name);
     else line.dec(type, 2);
     line.str(" Hop:").dec(b.u8(kHops));
     if (!out.put(line.view()) || !out.put(separator())) return PROTO_END;

@@ -5,14 +5,12 @@
 #include <string_view>
 
 #include "decode/decoders.h"
+#include "protocols/ipx/ipx_text.h"
 
 namespace caplib {
 namespace {
 
-struct Named {
-    uint8_t value;
-    const char *text;
-};
+using namespace ipx;
 
 constexpr std::array<Named, 9> kPacketTypes = {{
     {0, "TimerReq"},
@@ -27,8 +25,7 @@ constexpr std::array<Named, 9> kPacketTypes = {{
 }};
 
 const char *packet_type_name(uint8_t type, char (&buf)[8]) {
-    for (const Named &n : kPacketTypes)
-        if (n.value == type) return n.text;
+    if (const char *name = name_of(kPacketTypes, type)) return name;
     std::snprintf(buf, sizeof buf, "0x%x", type);
     return buf;
 }

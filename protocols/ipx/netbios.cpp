@@ -5,14 +5,12 @@
 #include <cstring>
 
 #include "decode/decoders.h"
+#include "protocols/ipx/ipx_text.h"
 
 namespace caplib {
 namespace {
 
-struct Named {
-    uint8_t value;
-    const char *text;
-};
+using namespace ipx;
 
 constexpr std::array<Named, 4> kOperations = {{
     {1, "Name query"},
@@ -22,8 +20,7 @@ constexpr std::array<Named, 4> kOperations = {{
 }};
 
 const char *operation_name(uint8_t op, char (&buf)[24]) {
-    for (const Named &n : kOperations)
-        if (n.value == op) return n.text;
+    if (const char *name = name_of(kOperations, op)) return name;
     std::snprintf(buf, sizeof buf, "Name.. (code %d)", op);
     return buf;
 }

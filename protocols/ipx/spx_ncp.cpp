@@ -3,15 +3,12 @@
 #include <array>
 
 #include "decode/decoders.h"
-#include "protocols/ipx/line.h"
+#include "protocols/ipx/ipx_text.h"
 
 namespace caplib {
 namespace {
 
-struct Named {
-    uint16_t value;
-    const char *text;
-};
+using namespace ipx;
 
 // The quotes belong to the texts.
 constexpr std::array<Named, 6> kNcpRequests = {{
@@ -22,12 +19,6 @@ constexpr std::array<Named, 6> kNcpRequests = {{
     {0x7777, "\"Burst Mode\""},
     {0x9999, "\"Req. Being Processed\""},
 }};
-
-const char *ncp_request_name(uint16_t value) {
-    for (const Named &n : kNcpRequests)
-        if (n.value == value) return n.text;
-    return nullptr;
-}
 
 constexpr uint32_t kSpxHeader = 12;
 constexpr uint32_t kNcpHeader = 8;
@@ -60,7 +51,7 @@ uint32_t decode_ncp(Cursor &cur, Text &out) {
     Line<128> line;
     line.str("NCP Request=");
     uint16_t request = b.le16(0);
-    if (const char *name = ncp_request_name(request)) line.str(name);
+    if (const char *name = name_of(kNcpRequests, request)) line.str(name);
     else line.str("0x").hex_lower(request, 4);
     line.str(" Sequence=").dec(b.u8(2)).str(" Task=").dec(b.u8(4));
     line.str(" Connections=").dec(b.u8(3)).chr(',').dec(b.u8(5));

@@ -1,13 +1,30 @@
-// A line assembled in a fixed local buffer without printf, for the lines
-// that every NetWare frame produces (IPX, NCP).
+// Text helpers of the IPX family: value-name tables, and lines assembled
+// without printf for the lines every NetWare frame produces (IPX, NCP).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 
-namespace caplib {
+// Kept in its own namespace: other families have their own helpers.
+namespace caplib::ipx {
+
+struct Named {
+    uint16_t value;
+    const char *text;
+};
+
+// The text for value, nullptr when the table has none.
+template <size_t N>
+const char *name_of(const std::array<Named, N> &table, uint16_t value) {
+    for (const Named &n : table)
+        if (n.value == value) return n.text;
+    return nullptr;
+}
+
+// A line assembled in a fixed local buffer, appended in one piece.
 
 template <size_t N>
 class Line {
@@ -49,4 +66,4 @@ private:
     size_t n_ = 0;
 };
 
-}  // namespace caplib
+}  // namespace caplib::ipx
