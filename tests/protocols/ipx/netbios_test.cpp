@@ -40,18 +40,6 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NameClaim", name_frame(0x40, 3, kPc1),
              "   Name Claim: notgroup=0 used=1 registered=0 notduplicated=0 deregistered=0\n"
              "   \"PC1            .\"\n"},
-        Case{"NameQuery", name_frame(0x00, 1, kPc1),
-             "   Name query: notgroup=0 used=0 registered=0 notduplicated=0 deregistered=0\n"
-             "   \"PC1            .\"\n"},
-        Case{"NameQueryResponse", name_frame(0x00, 2, kPc1),
-             "   Name query Responce: notgroup=0 used=0 registered=0 notduplicated=0 deregistered=0\n"
-             "   \"PC1            .\"\n"},
-        Case{"NameDeregister", name_frame(0x00, 5, kPc1),
-             "   Name Deregister: notgroup=0 used=0 registered=0 notduplicated=0 deregistered=0\n"
-             "   \"PC1            .\"\n"},
-        Case{"UnknownOperationByCode", name_frame(0x00, 4, kPc1),
-             "   Name.. (code 4): notgroup=0 used=0 registered=0 notduplicated=0 deregistered=0\n"
-             "   \"PC1            .\"\n"},
         Case{"UnprintableNameBytes", name_frame(0x00, 255, hex("1D 7F 80 FF 20 7E 41 00 0A 0D 09 1B 61 62 63 1C")),
              "   Name.. (code 255): notgroup=0 used=0 registered=0 notduplicated=0 deregistered=0\n"
              "   \".... ~A.....abc.\"\n"},
@@ -68,6 +56,19 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"PathOnly", name_frame(kPath), "sliced NetBIOS header\n"},
                       Case{"Empty", name_frame(Frame{}), "sliced NetBIOS header\n"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST(IpxNetbios, OperationNames) {
+    const std::pair<uint8_t, const char *> names[] = {
+        {1, "Name query"}, {2, "Name query Responce"}, {3, "Name Claim"}, {5, "Name Deregister"},
+        {4, "Name.. (code 4)"}, {0, "Name.. (code 0)"},
+    };
+    for (auto [op, text] : names)
+        EXPECT_EQ(decode(kLayerIpx, name_frame(0x00, op, kPc1)),
+                  kIpxLine + "   " + text +
+                      ": notgroup=0 used=0 registered=0 notduplicated=0 deregistered=0\n"
+                      "   \"PC1            .\"\n")
+            << int(op);
+}
 
 // The flag values, one bit at a time. "deregistered" shows bit 0x01; bits
 // 0x38 show nowhere.
