@@ -87,15 +87,6 @@ TEST(Icmp, MarkerOpensTheNextLineWithEverySeparator) {
               "  << IP 10.0.0.2 --> 10.0.0.1 Protocol=UDP\r\nPort 1025->53\r\n");
 }
 
-TEST(Icmp, ErrorsConsumeEightBytesAndNameIpv4) {
-    DirectResult r =
-        call_decoder(caplib::decode_icmp, cat({hex("0303 0000 00000000"), kQuotedUdp}));
-    EXPECT_EQ(r.next, caplib::PROTO_IP);
-    EXPECT_EQ(r.consumed, 8u);
-    r = call_decoder(caplib::decode_icmp, hex("0800 0000 0200 0001 6162"));
-    EXPECT_EQ(r.next, caplib::PROTO_END);
-}
-
 // The marker goes in whole or not at all; without it the chain ends.
 TEST(Icmp, MarkerThatDoesNotFitEndsTheChain) {
     const Frame f = hex("0303 0000 00000000");

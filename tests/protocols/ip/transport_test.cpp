@@ -107,14 +107,6 @@ TEST(Transport, TcpConsumesTwentyBytesWhateverTheDataOffset) {
     EXPECT_EQ(r.remaining, 16u);
 }
 
-TEST(Transport, ShortTcpConsumesNothing) {
-    for (size_t n : {7u, 8u, 19u}) {
-        DirectResult r = call_decoder(caplib::decode_tcp, first(tcp(139, 139, 0x10), n));
-        EXPECT_EQ(r.next, caplib::PROTO_END) << n;
-        EXPECT_EQ(r.consumed, 0u) << n;
-    }
-}
-
 // A piece that does not fit ends the chain.
 TEST(Transport, CutPiecesEndTheChain) {
     DirectResult r = call_decoder(caplib::decode_udp, udp(137, 137), 10);
