@@ -3,6 +3,7 @@
 #include <array>
 
 #include "decode/decoders.h"
+#include "decode/line.h"
 #include "protocols/ipx/ipx_text.h"
 
 namespace caplib {
