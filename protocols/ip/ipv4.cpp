@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "decode/decoders.h"
-#include "protocols/ip/line.h"
+#include "protocols/ip/dotted.h"
 
 namespace caplib {
 namespace {
@@ -40,6 +40,8 @@ const IpProtocol *ip_protocol(uint8_t value) {
 }
 
 constexpr uint32_t kMinHeader = 20;
+// Room for the longest piece: " id=65535 CE DF MF off=65528 Protocol=TCP-VJU Slot=255".
+constexpr size_t kLine = 64;
 constexpr uint16_t kCE = 0x8000, kDF = 0x4000, kMF = 0x2000, kOffset = 0x1FFF;
 
 enum class Mode { plain, vj_uncompressed };
@@ -50,19 +52,20 @@ uint32_t decode_ipv4(Cursor &cur, Text &out, Mode mode) {
         out.add("sliced IP header%s", separator());
         return PROTO_END;
     }
-    ip::Line addresses;
-    addresses.put("IP ").dotted(b, 12).put(" --> ").dotted(b, 16);
+    Line<kLine> addresses;
+    dotted(addresses.str("IP "), b, 12).str(" --> ");
+    dotted(addresses, b, 16);
     if (!out.put(addresses.view())) return PROTO_END;
 
     uint8_t proto = b.u8(9);
     const IpProtocol *known = ip_protocol(proto);
-    auto protocol_text = [&](ip::Line &l) {
+    auto protocol_text = [&](Line<kLine> &l) {
         if (mode == Mode::vj_uncompressed)
-            l.put("Protocol=TCP-VJU Slot=").dec(proto);
+            l.str("Protocol=TCP-VJU Slot=").dec(proto);
         else if (known)
-            l.put("Protocol=").put(known->name);
+            l.str("Protocol=").str(known->name);
         else
-            l.put("Protocol=").dec2(proto);
+            l.str("Protocol=").dec(proto, 2);
     };
 
     uint16_t flags = b.be16(6);
@@ -72,20 +75,20 @@ uint32_t decode_ipv4(Cursor &cur, Text &out, Mode mode) {
     // The identification goes out with its wire bytes swapped.
     uint32_t id = b.u8(4) | b.u8(5) << 8;
 
-    ip::Line tail;
+    Line<kLine> tail;
     if (flags == 0) {
-        tail.put(' ');
+        tail.chr(' ');
     } else if (flags & kOffset) {
-        tail.put(" id=").dec(id).put(' ').put(ce).put(df).put(mf);
-        tail.put(" off=").dec((flags & kOffset) * 8u).put(' ');
+        tail.str(" id=").dec(id).chr(' ').str(ce).str(df).str(mf);
+        tail.str(" off=").dec((flags & kOffset) * 8u).chr(' ');
         protocol_text(tail);
         // A later fragment carries no header of the next protocol.
         if (out.put(tail.view())) out.put(separator());
         return PROTO_END;
     } else if (flags & kMF) {
-        tail.put(" id=").dec(id).put(' ').put(ce).put(df).put(mf).put(' ');
+        tail.str(" id=").dec(id).chr(' ').str(ce).str(df).str(mf).chr(' ');
     } else {
-        tail.put(' ').put(ce).put(df);
+        tail.chr(' ').str(ce).str(df);
     }
     protocol_text(tail);
     if (!out.put(tail.view()) || !out.put(separator())) return PROTO_END;

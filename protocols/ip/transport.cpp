@@ -2,10 +2,13 @@
 #include <array>
 
 #include "decode/decoders.h"
-#include "protocols/ip/line.h"
+#include "decode/line.h"
 
 namespace caplib {
 namespace {
+
+// Room for the longest TCP line, all flags set and every number at its widest.
+constexpr size_t kLine = sizeof "Port 65535->65535 SYN,ACK,PSH,FIN,RST seq=4294967295 ack=4294967295 win=65535";
 
 constexpr uint16_t kNetbiosName = 137, kNetbiosDatagram = 138, kNetbiosSession = 139;
 
@@ -47,8 +50,8 @@ uint32_t decode_udp(Cursor &cur, Text &out) {
         return PROTO_END;
     }
     uint16_t src = b.be16(0), dst = b.be16(2);
-    ip::Line line;
-    line.put("Port ").dec(src).put("->").dec(dst);
+    Line<kLine> line;
+    line.str("Port ").dec(src).str("->").dec(dst);
     if (!out.put(line.view()) || !out.put(separator())) return PROTO_END;
     cur.consume(8);
     if (src == kNetbiosName && dst == kNetbiosName) return PROTO_NBNS;
@@ -67,9 +70,9 @@ uint32_t decode_tcp(Cursor &cur, Text &out) {
         out.add("Port %u->%u seq=%u%s", src, dst, b.be32(4), separator());
         return PROTO_END;
     }
-    ip::Line line;
-    line.put("Port ").dec(src).put("->").dec(dst).put(' ').put(tcp_flag_text(b.u8(13)));
-    line.put(" seq=").dec(b.be32(4)).put(" ack=").dec(b.be32(8)).put(" win=").dec(b.be16(14));
+    Line<kLine> line;
+    line.str("Port ").dec(src).str("->").dec(dst).chr(' ').str(tcp_flag_text(b.u8(13)));
+    line.str(" seq=").dec(b.be32(4)).str(" ack=").dec(b.be32(8)).str(" win=").dec(b.be16(14));
     if (!out.put(line.view())) return PROTO_END;
     // Options, when present, stay in front of the payload.
     cur.consume(20);

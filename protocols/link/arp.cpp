@@ -3,7 +3,7 @@
 #include <initializer_list>
 
 #include "decode/decoders.h"
-#include "protocols/ip/line.h"
+#include "protocols/ip/dotted.h"
 
 namespace caplib {
 namespace {
@@ -27,6 +27,14 @@ const char *arp_operation_name(uint16_t value) {
 }
 
 constexpr uint32_t kPacket = 28;
+// Room for the longest piece: "ARP Types 65535,65535 Sizes 255,255 Operation RARP-Request".
+constexpr size_t kLine = 64;
+
+// A hardware address: six bytes of "%02X".
+Line<kLine> &station(Line<kLine> &line, Bytes b, uint32_t off) {
+    for (uint32_t i = 0; i < 6; ++i) line.hex(b.u8(off + i), 2);
+    return line;
+}
 
 }  // namespace
 
@@ -38,19 +46,21 @@ uint32_t decode_arp(Cursor &cur, Text &out) {
     }
     const char *sep = separator();
     // The size fields are shown but the layout stays fixed.
-    ip::Line head;
-    head.put("ARP Types ").dec(b.le16(0)).put(',').dec(b.le16(2));
-    head.put(" Sizes ").dec(b.u8(4)).put(',').dec(b.u8(5)).put(" Operation ");
+    Line<kLine> head;
+    head.str("ARP Types ").dec(b.le16(0)).chr(',').dec(b.le16(2));
+    head.str(" Sizes ").dec(b.u8(4)).chr(',').dec(b.u8(5)).str(" Operation ");
     uint16_t op = b.le16(6);
     if (const char *name = arp_operation_name(op))
-        head.put(name);
+        head.str(name);
     else
-        head.put('#').hex(op);
-    ip::Line sender, target;
-    sender.put(" S-HW: ").hex(b, 8, 6).put(" S-IP: ").dotted(b, 14);
-    target.put(" D-HW: ").hex(b, 18, 6).put(" D-IP: ").dotted(b, 24);
+        head.chr('#').hex(op, op > 0xFFF ? 4 : op > 0xFF ? 3 : op > 0xF ? 2 : 1);  // "%X"
+    Line<kLine> sender, target;
+    station(sender.str(" S-HW: "), b, 8).str(" S-IP: ");
+    dotted(sender, b, 14);
+    station(target.str(" D-HW: "), b, 18).str(" D-IP: ");
+    dotted(target, b, 24);
     // A cut text changes nothing: the packet is consumed all the same.
-    for (const ip::Line *piece : {&head, &sender, &target})
+    for (const Line<kLine> *piece : {&head, &sender, &target})
         if (!out.put(piece->view()) || !out.put(sep)) break;
     cur.consume(kPacket);
     return PROTO_END;
