@@ -229,7 +229,8 @@ uint32_t ppp_control_packet(PppLine &line, Bytes packet, uint16_t proto) {
     Text &t = line.text();
     bool handled = false;
     uint32_t pos = 0;
-    t.add("%s ", ppp_protocol_name(proto).text);
+    t.put(ppp_protocol_name(proto).text);
+    t.put(' ');
 
     if (proto == kLinkQuality) {
         if (packet.has(0, kLinkQualityReport)) {

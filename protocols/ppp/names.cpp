@@ -1,6 +1,7 @@
 // Short names of PPP protocol numbers.
 #include <array>
 #include <cstdio>
+#include <cstring>
 
 #include "protocols/ppp/ppp.h"
 
@@ -50,10 +51,14 @@ constexpr bool is_control_range(uint16_t proto) { return proto >= 0x8000 && prot
 ProtocolName ppp_protocol_name(uint16_t proto) {
     ProtocolName out{};
     const char *suffix = is_control_range(proto) ? "cp" : "";
-    if (const char *base = base_name(proto))
-        std::snprintf(out.text, sizeof out.text, "%s%s", base, suffix);
-    else
+    if (const char *base = base_name(proto)) {
+        // Named protocols are the common case: no formatting needed.
+        size_t n = std::strlen(base);
+        std::memcpy(out.text, base, n);
+        std::memcpy(out.text + n, suffix, std::strlen(suffix) + 1);
+    } else {
         std::snprintf(out.text, sizeof out.text, "P:%2.2X%s", proto, suffix);
+    }
     return out;
 }
 
