@@ -27,6 +27,21 @@ void BM_PppLcpConfReqColumns(benchmark::State &state) {
 }
 BENCHMARK(BM_PppLcpConfReqColumns);
 
+// IPCP ConfReq: address, VJ compression, primary and secondary DNS.
+const unsigned char kIpcpConfReq[] = {0xFF, 0x03, 0x80, 0x21, 0x01, 0x01, 0x00, 0x1C, 0x03, 0x06,
+                                      0xC0, 0xA8, 0x00, 0x01, 0x02, 0x06, 0x00, 0x2D, 0x0F, 0x01,
+                                      0x81, 0x06, 0x0A, 0x00, 0x00, 0x01, 0x83, 0x06, 0x0A, 0x00,
+                                      0x00, 0x02};
+
+void BM_PppIpcpConfReqColumns(benchmark::State &state) {
+    char text[256];
+    for (auto _ : state) {
+        CAPLIB_decode_ppp(kIpcpConfReq, sizeof kIpcpConfReq, text, sizeof text);
+        benchmark::DoNotOptimize(text);
+    }
+}
+BENCHMARK(BM_PppIpcpConfReqColumns);
+
 void BM_PppIpv4TcpChain(benchmark::State &state) {
     char text[2048];
     for (auto _ : state) {

@@ -126,27 +126,32 @@ constexpr std::array<const char *, 4> kSilent = {};
 constexpr std::array<const char *, 4> kResultTexts = {nullptr, nullptr, "Success", "Failure"};
 template <OptionDecoder D>
 constexpr std::array<OptionDecoder, 4> kAllCodes = {D, D, D, D};
-constexpr std::array<OptionDecoder, 4> kNoDecoder = {};
+// Result messages: PAP's begin with their length byte, CHAP's and EAP's
+// have none.
+size_t pap_success(Text &t, Bytes d, bool &h) { return ppp_auth_result(t, false, d.from(1), h); }
+size_t pap_failure(Text &t, Bytes d, bool &h) { return ppp_auth_result(t, true, d.from(1), h); }
+size_t auth_success(Text &t, Bytes d, bool &h) { return ppp_auth_result(t, false, d, h); }
+size_t auth_failure(Text &t, Bytes d, bool &h) { return ppp_auth_result(t, true, d, h); }
 
 constexpr std::array<ControlProtocol, 18> kControlProtocols = {{
     {0xC021, kAllCodes<ppp_lcp_options>, kSilent},
-    {0xC023, kNoDecoder, {nullptr, "Success", "Failure", nullptr}},  // PAP
-    {0xC223, kNoDecoder, kResultTexts},                              // CHAP
-    {0xC227, kNoDecoder, kResultTexts},                              // EAP
-    {0xC225, kNoDecoder, kSilent},
-    {0xC099, kNoDecoder, kResultTexts},
-    {0xC02B, kNoDecoder, kSilent},  // BACP
-    {0xC029, kNoDecoder, kSilent},  // CBCP
-    {0xC089, kNoDecoder, kSilent},
-    {0x8021, kNoDecoder, kSilent},  // IPCP
-    {0x8029, kNoDecoder, kSilent},  // ATCP
-    {0x802B, kNoDecoder, kSilent},  // IPXCP
-    {0x8053, kNoDecoder, kSilent},  // ECP
-    {0x8055, kNoDecoder, kSilent},
-    {0x8077, kNoDecoder, kSilent},
-    {0x80FB, kNoDecoder, kSilent},  // CCP
-    {0x80FD, kNoDecoder, kSilent},
-    {0x8889, kNoDecoder, kSilent},
+    {0xC023, {ppp_pap_request, pap_success, pap_failure, nullptr}, {nullptr, "Success", "Failure", nullptr}},
+    {0xC223, {ppp_chap_value, ppp_chap_value, auth_success, auth_failure}, kResultTexts},
+    {0xC227, {ppp_eap_packet, ppp_eap_packet, auth_success, auth_failure}, kResultTexts},
+    {0xC225, {ppp_ncap_request, nullptr, nullptr, nullptr}, kSilent},
+    {0xC099, {ppp_bacp_options, ppp_bacp_options, nullptr, nullptr}, kResultTexts},
+    {0xC02B, kAllCodes<ppp_bacp_options>, kSilent},
+    {0xC029, kAllCodes<ppp_cbcp_options>, kSilent},
+    {0xC089, kAllCodes<ppp_recp_options>, kSilent},
+    {0x8021, kAllCodes<ppp_ipcp_options>, kSilent},
+    {0x8029, kAllCodes<ppp_atcp_options>, kSilent},
+    {0x802B, kAllCodes<ppp_ipxcp_options>, kSilent},
+    {0x8053, kAllCodes<ppp_ecp_options>, kSilent},
+    {0x8055, kAllCodes<ppp_ecp_options>, kSilent},
+    {0x8077, kAllCodes<ppp_nscp_options>, kSilent},
+    {0x80FB, kAllCodes<ppp_ccp_options>, kSilent},
+    {0x80FD, kAllCodes<ppp_ccp_options>, kSilent},
+    {0x8889, kAllCodes<ppp_scp_options>, kSilent},
 }};
 
 const ControlProtocol *control_protocol(uint16_t proto) {
@@ -160,6 +165,22 @@ const ControlProtocol *control_protocol(uint16_t proto) {
 void run_decoder(Text &t, OptionDecoder decode, Bytes data, bool &handled) {
     size_t mark = t.size();
     if (decode(t, data, handled) == 0) t.rewind(mark);
+}
+
+// "%3.3X#%2.2X:" with length and identifier, written without formatting.
+void packet_header(Text &t, uint16_t length, uint8_t id) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    char buf[8];
+    size_t n = 0;
+    if (length > 0xFFF) buf[n++] = kDigits[length >> 12];
+    buf[n++] = kDigits[length >> 8 & 15];
+    buf[n++] = kDigits[length >> 4 & 15];
+    buf[n++] = kDigits[length & 15];
+    buf[n++] = '#';
+    buf[n++] = kDigits[id >> 4];
+    buf[n++] = kDigits[id & 15];
+    buf[n++] = ':';
+    t.put(std::string_view(buf, n));
 }
 
 void link_quality_report(Text &t, Bytes r) {
@@ -239,11 +260,11 @@ uint32_t ppp_control_packet(PppLine &line, Bytes packet, uint16_t proto) {
             handled = true;
         }
     } else if (proto == kBandwidthAllocation) {
-        // no packet decoder yet: the dump shows it
+        run_decoder(t, ppp_bap_packet, packet, handled);  // its header is its own
     } else if (packet.has(0, kHeader)) {
         uint8_t code = packet.u8(0);
         uint16_t length = packet.be16(2);
-        t.add("%3.3X#%2.2X:", length, packet.u8(1));
+        packet_header(t, length, packet.u8(1));
         pos = kHeader;
         pos += code_body(t, proto, code, length, packet.from(kHeader), handled);
     }

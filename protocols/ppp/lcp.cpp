@@ -11,10 +11,6 @@ template <uint16_t Protocol>
 bool protocol_is(Bytes p) {
     return p.be16(2) == Protocol;
 }
-template <uint8_t Value>
-bool byte2_is(Bytes p) {
-    return p.u8(2) == Value;
-}
 template <uint8_t Algorithm>
 bool chap_with(Bytes p) {
     return p.be16(2) == 0xC223 && p.u8(4) == Algorithm;
@@ -46,29 +42,29 @@ constexpr std::array<OptionRule, 46> kLcpRules = {{
     {8, 2, 2, nullptr, [](Text &t, Bytes) { t.put("ACFC "); }},
     {9, 3, 3, nullptr, [](Text &t, Bytes p) { t.add("FCS(%d) ", p.u8(2)); }},
     {10, 3, 3, nullptr, [](Text &t, Bytes p) { t.add("PAD(%d) ", p.u8(2)); }},
-    {13, 3, kAny, byte2_is<0>, [](Text &t, Bytes) { t.put("CB-AUTH "); }},
-    {13, 3, kAny, byte2_is<1>,
+    {13, 3, kAny, value_is<0>, [](Text &t, Bytes) { t.put("CB-AUTH "); }},
+    {13, 3, kAny, value_is<1>,
      [](Text &t, Bytes p) { t.add("CB-DIAL(%s) ", make_printable(p.from(3), 24).text); }},
-    {13, 3, kAny, byte2_is<2>,
+    {13, 3, kAny, value_is<2>,
      [](Text &t, Bytes p) { t.add("CB-ID(%s) ", make_printable(p.from(3), 24).text); }},
-    {13, 3, kAny, byte2_is<3>,
+    {13, 3, kAny, value_is<3>,
      [](Text &t, Bytes p) { t.add("CB-E164(%s) ", make_printable(p.from(3), 24).text); }},
-    {13, 3, kAny, byte2_is<4>,
+    {13, 3, kAny, value_is<4>,
      [](Text &t, Bytes p) { t.add("CB-NAME(%s) ", make_printable(p.from(3), 24).text); }},
-    {13, 3, kAny, byte2_is<6>, [](Text &t, Bytes) { t.put("CB-MS "); }},
+    {13, 3, kAny, value_is<6>, [](Text &t, Bytes) { t.put("CB-MS "); }},
     {13, 3, kAny, nullptr, [](Text &t, Bytes p) { t.add("CB-%d ", p.u8(2)); }},
     {15, 2, 2, nullptr, [](Text &t, Bytes) { t.put("CPFRM "); }},
     {17, 4, 4, nullptr, [](Text &t, Bytes p) { t.add("MRRU(%d) ", p.be16(2)); }},
     {18, 2, 2, nullptr, [](Text &t, Bytes) { t.put("SSBHF "); }},
-    {19, 3, 3, byte2_is<0>, [](Text &t, Bytes) { t.put("ED "); }},
-    {19, 3, kAny, byte2_is<1>,
+    {19, 3, 3, value_is<0>, [](Text &t, Bytes) { t.put("ED "); }},
+    {19, 3, kAny, value_is<1>,
      [](Text &t, Bytes p) { t.add("ED-LAA(%s) ", make_printable(p.from(3), 20).text); }},
-    {19, 7, 7, byte2_is<2>, [](Text &t, Bytes p) { t.add("ED-IP(%8.8X) ", p.be32(3)); }},
-    {19, 9, 9, byte2_is<3>,
+    {19, 7, 7, value_is<2>, [](Text &t, Bytes p) { t.add("ED-IP(%8.8X) ", p.be32(3)); }},
+    {19, 9, 9, value_is<3>,
      [](Text &t, Bytes p) { t.add("ED-MAC(%6.6X%6.6X) ", p.be24(3), p.be24(6)); }},
-    {19, 3, kAny, byte2_is<4>,
+    {19, 3, kAny, value_is<4>,
      [](Text &t, Bytes p) { t.add("ED-MAG(%s) ", make_printable(p.from(3), 20).text); }},
-    {19, 3, kAny, byte2_is<5>,
+    {19, 3, kAny, value_is<5>,
      [](Text &t, Bytes p) { t.add("ED-PSND(%s) ", make_printable(p.from(3), 15).text); }},
     {19, 3, kAny, [](Bytes p) { return p.u8(2) > 5; },
      [](Text &t, Bytes p) { t.add("ED-%d ", p.u8(2)); }},
@@ -76,9 +72,9 @@ constexpr std::array<OptionRule, 46> kLcpRules = {{
     {23, 4, 4, nullptr, [](Text &t, Bytes p) { t.add("BAP(%d) ", p.be16(2)); }},
     {30, 4, 4, nullptr, [](Text &t, Bytes p) { t.add("NSCP(%d) ", p.be16(2)); }},
     {32, 6, 6, nullptr, [](Text &t, Bytes p) { t.add("ASPOOF(%d:%d) ", p.be16(2), p.be16(4)); }},
-    {32, 3, 3, byte2_is<1>, [](Text &t, Bytes) { t.put("PSCP(DISC) "); }},
-    {32, 3, 3, byte2_is<2>, [](Text &t, Bytes) { t.put("PSCP(NEW) "); }},
-    {32, 3, 3, byte2_is<3>, [](Text &t, Bytes) { t.put("PSCP(OPEN) "); }},
+    {32, 3, 3, value_is<1>, [](Text &t, Bytes) { t.put("PSCP(DISC) "); }},
+    {32, 3, 3, value_is<2>, [](Text &t, Bytes) { t.put("PSCP(NEW) "); }},
+    {32, 3, 3, value_is<3>, [](Text &t, Bytes) { t.put("PSCP(OPEN) "); }},
     {33, 3, kAny, nullptr,
      [](Text &t, Bytes p) { t.add("DNAME(%s) ", make_printable(p.from(2), 253).text); }},
     {34, 2, 2, nullptr, [](Text &t, Bytes) { t.put("CECP "); }},

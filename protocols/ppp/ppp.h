@@ -98,6 +98,12 @@ struct OptionRule {
 };
 inline constexpr uint8_t kAnyLength = 255;
 
+// Rule condition: the option's first value byte (offset 2) is V.
+template <uint8_t V>
+bool value_is(Bytes opt) {
+    return opt.u8(2) == V;
+}
+
 // The option walk with a table of rules, first match wins; options that no
 // rule takes get the generic forms.
 size_t table_options(Text &out, Bytes data, bool &handled, std::span<const OptionRule> rules);
@@ -123,5 +129,25 @@ const char *copy_bounded(std::span<char> buf, Bytes bytes);
 // ---- option decoders ------------------------------------------------------
 
 size_t ppp_lcp_options(Text &, Bytes, bool &);
+
+size_t ppp_pap_request(Text &, Bytes, bool &);
+size_t ppp_auth_result(Text &, bool failure, Bytes, bool &);
+size_t ppp_chap_value(Text &, Bytes, bool &);
+size_t ppp_eap_packet(Text &, Bytes, bool &);
+size_t ppp_ncap_request(Text &, Bytes, bool &);
+
+size_t ppp_bap_packet(Text &, Bytes, bool &);
+size_t ppp_bacp_options(Text &, Bytes, bool &);
+
+size_t ppp_ipcp_options(Text &, Bytes, bool &);
+size_t ppp_ipxcp_options(Text &, Bytes, bool &);
+size_t ppp_atcp_options(Text &, Bytes, bool &);
+size_t ppp_ccp_options(Text &, Bytes, bool &);
+size_t ppp_ecp_options(Text &, Bytes, bool &);
+
+size_t ppp_scp_options(Text &, Bytes, bool &);
+size_t ppp_nscp_options(Text &, Bytes, bool &);
+size_t ppp_recp_options(Text &, Bytes, bool &);
+size_t ppp_cbcp_options(Text &, Bytes, bool &);
 
 }  // namespace caplib

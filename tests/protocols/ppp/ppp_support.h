@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,44 @@ inline std::string header_text(const char *name, size_t data_len, uint8_t id) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%s %3.3zX#%2.2X:", name, data_len + 4, id);
     return buf;
+}
+
+// The grouped byte dump of bytes, as the decoder prints undecoded data.
+inline std::string grouped(const Frame &bytes) {
+    std::string out;
+    char pair[4];
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(pair, sizeof pair, "%2.2X", bytes[i]);
+        out += pair;
+        if ((i & 3) == 3) out += ' ';
+    }
+    return out;
+}
+
+// A control packet of codes 1 to 4 and the text expected behind its label.
+struct PacketCase {
+    const char *name;
+    uint16_t proto;
+    uint8_t code;
+    Frame data;
+    std::string text;
+};
+
+inline void PrintTo(const PacketCase &c, std::ostream *os) { *os << c.name; }
+
+// The whole line: name, header, label and the expected text.
+inline std::string packet_line(const PacketCase &c) {
+    static const char *const kLabels[] = {"", "ConfReq ", "ConfAck ", "ConfNak ", "ConfRej "};
+    return header_text(caplib::ppp_protocol_name(c.proto).text, c.data.size(), 1) + kLabels[c.code] +
+           c.text;
+}
+
+// Runs each case in chain mode (CAPLIB_decode, layer 0) and in column mode
+// (CAPLIB_decode_ppp); the test lives in options_test.cpp, every protocol
+// instantiates it with its own table.
+class PppPackets : public ::testing::TestWithParam<PacketCase> {};
+inline std::string packet_case_name(const ::testing::TestParamInfo<PacketCase> &info) {
+    return info.param.name;
 }
 
 // The frame decoder run directly, to see its result and where it leaves the
