@@ -18,29 +18,22 @@ const unsigned char kPppIpTcp[] = {
     0x04, 0x00, 0x00, 0x50, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00,  // TCP
     0x50, 0x02, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00};
 
-void BM_PppLcpConfReqColumns(benchmark::State &state) {
-    char text[256];
-    for (auto _ : state) {
-        CAPLIB_decode_ppp(kLcpConfReq, sizeof kLcpConfReq, text, sizeof text);
-        benchmark::DoNotOptimize(text);
-    }
-}
-BENCHMARK(BM_PppLcpConfReqColumns);
-
 // IPCP ConfReq: address, VJ compression, primary and secondary DNS.
 const unsigned char kIpcpConfReq[] = {0xFF, 0x03, 0x80, 0x21, 0x01, 0x01, 0x00, 0x1C, 0x03, 0x06,
                                       0xC0, 0xA8, 0x00, 0x01, 0x02, 0x06, 0x00, 0x2D, 0x0F, 0x01,
                                       0x81, 0x06, 0x0A, 0x00, 0x00, 0x01, 0x83, 0x06, 0x0A, 0x00,
                                       0x00, 0x02};
 
-void BM_PppIpcpConfReqColumns(benchmark::State &state) {
+template <size_t N>
+void BM_PppColumns(benchmark::State &state, const unsigned char (&frame)[N]) {
     char text[256];
     for (auto _ : state) {
-        CAPLIB_decode_ppp(kIpcpConfReq, sizeof kIpcpConfReq, text, sizeof text);
+        CAPLIB_decode_ppp(frame, N, text, sizeof text);
         benchmark::DoNotOptimize(text);
     }
 }
-BENCHMARK(BM_PppIpcpConfReqColumns);
+BENCHMARK_CAPTURE(BM_PppColumns, LcpConfReq, kLcpConfReq);
+BENCHMARK_CAPTURE(BM_PppColumns, IpcpConfReq, kIpcpConfReq);
 
 void BM_PppIpv4TcpChain(benchmark::State &state) {
     char text[2048];

@@ -126,6 +126,7 @@ constexpr std::array<const char *, 4> kSilent = {};
 constexpr std::array<const char *, 4> kResultTexts = {nullptr, nullptr, "Success", "Failure"};
 template <OptionDecoder D>
 constexpr std::array<OptionDecoder, 4> kAllCodes = {D, D, D, D};
+
 // Result messages: PAP's begin with their length byte, CHAP's and EAP's
 // have none.
 size_t pap_success(Text &t, Bytes d, bool &h) { return ppp_auth_result(t, false, d.from(1), h); }

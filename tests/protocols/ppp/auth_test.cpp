@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Success \"" + std::string(79, 'm') + "\""},
         PacketCase{"Nak", kPap, 3, hex("04 4E6F7065"), "Failure \"Nope\""},
         PacketCase{"CodeFourIsDumped", kPap, 4, hex("0102"), "0102"}),
-    packet_case_name);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Chap, PppPackets,
@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
         PacketCase{"ValuePastEnd", kChap, 2, hex("10 0102"), "100102"},
         PacketCase{"Success", kChap, 3, ascii("Welcome"), "Success \"Welcome\""},
         PacketCase{"Failure", kChap, 4, hex("4E6F"), "Failure \"No\""}),
-    packet_case_name);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Eap, PppPackets,
@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         PacketCase{"OtherType", kEap, 1, hex("0D 0102"), "(0d) 0D0102"},
         PacketCase{"Success", kEap, 3, ascii("ok"), "Success \"ok\""},
         PacketCase{"Failure", kEap, 4, ascii("no"), "Failure \"no\""}),
-    packet_case_name);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Ncap, PppPackets,
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
         PacketCase{"NamePastEnd", kNcap, 1, hex("0010 6E61"), "00106E61 "},
         PacketCase{"OneByte", kNcap, 1, hex("00"), "00"},
         PacketCase{"OtherCode", kNcap, 2, hex("0102"), "0102"}),
-    packet_case_name);
+    CaseName());
 
 // A captured authenticate-ack cut short: its message is the one raw byte.
 TEST(PapCapture, TruncatedAck) {

@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"FourDigitLength", hex("C021 09011234"), "LCP 1234#01:EchoReq \n"},
         FrameCase{"UnknownProtocol", control(0x8223, 1, 1, hex("0102")),
                   "P:8223cp 006#01:ConfReq 0102\n"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 // What codes 1 to 4 print when no byte follows the header.
 INSTANTIATE_TEST_SUITE_P(
@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"CecpFailure", control(0xC099, 4, 1, {}), "CECP 004#01:ConfRej Failure\n"},
         FrameCase{"BacpNak", control(0xC02B, 3, 1, {}), "BACP 004#01:ConfNak \n"},
         FrameCase{"IpcpAck", control(0x8021, 2, 1, {}), "IPcp 004#01:ConfAck \n"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 // Fields read at fixed offsets never reach past the frame: what is there is
 // dumped.
@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The message ends with the frame, not where the length field says.
         FrameCase{"DiscardLengthPastFrame", hex("C021 0B010020 0A0B0C0D 6869"),
                   "LCP 020#01:DISCARD (0a0b0c0d) \"hi\"\n"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(ControlPackets, MessageTextStopsAtHundred) {
     Frame f = control(0xC021, 12, 1, cat({hex("01020304"), Frame(150, 'a')}));

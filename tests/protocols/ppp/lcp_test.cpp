@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "DNAME(" + std::string(124, 'd') + ") "},
         OptionCase{"Cecp", hex("2202"), "CECP "},
         OptionCase{"Unknown", hex("6303AA"), "6303AA "}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 // The walk itself: its end, its refusal and its short options.
 INSTANTIATE_TEST_SUITE_P(
@@ -108,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
         // An option running past the frame turns the whole list into the dump.
         OptionCase{"PastTheEnd", hex("010405DC 05060A0B"), "010405DC 05060A0B "},
         OptionCase{"FirstPastTheEnd", hex("0105 05DC"), "010505DC "}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(LcpWalk, OptionsBehindThePacketLengthAreDecoded) {
     // The length field says 8: the MAGIC option lies behind it in the frame.

@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         PacketCase{"CecpRequest", kCecp, 1, hex("0106 12345678"), "FAVORED(0x12345678) "},
         PacketCase{"CecpNakIsDumped", kCecp, 3, hex("0106 12345678"), "01061234 5678"},
         PacketCase{"CecpRejIsDumped", kCecp, 4, hex("01"), "01"}),
-    packet_case_name);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Ipcp, PppPackets,
@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         PacketCase{"LengthZero", kIpcp, 4, hex("0300 0306C0A80001"), "03:00IP(192.168.0.1) "},
         PacketCase{"StrayByte", kIpcp, 1, hex("0306C0A80001 03"), "IP(192.168.0.1) "},
         PacketCase{"PastEnd", kIpcp, 1, hex("0306C0A80001 81060A00"), "0306C0A8 00018106 0A00"}),
-    packet_case_name);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Ipxcp, PppPackets,
@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         PacketCase{"Vendor", kIpxcp, 2, hex("C002 C102 C202 C302 C402"), "SPX WTG NCP NDS LSP "},
         PacketCase{"SpxLonger", kIpxcp, 3, hex("C00300"), "C00300 "},
         PacketCase{"PastEnd", kIpxcp, 1, hex("0208 0000"), "02080000 "}),
-    packet_case_name);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Atcp, PppPackets,
@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "ZONE(\"" + std::string(95, 'z') + "\") "},
         PacketCase{"Router", kAtcp, 3, hex("0806 0001 0002"), "ROUTER(00010002) "},
         PacketCase{"Unknown", kAtcp, 4, hex("0502"), "0502 "}),
-    packet_case_name);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Ccp, PppPackets,
@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
         PacketCase{"LengthOne", kCcp, 3, hex("0101"), "01() "},
         PacketCase{"PastEnd", kCcp, 4, hex("1105 0001"), "11050001 "},
         PacketCase{"LinkCcp", kLinkCcp, 1, hex("1105 000103"), "Stac(000103) "}),
-    packet_case_name);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Ecp, PppPackets,
@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "CRYPT($1234 12 34) EVEND(010203:04 05 06) "},
         PacketCase{"PastEnd", kEcp, 1, hex("000C 000000 04"), "000C0000 0004"},
         PacketCase{"LinkEcp", kLinkEcp, 1, kVendor12, "ZEK(TWOFISH 3.2 1.0.7 (9)) "}),
-    packet_case_name);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Remaining, PppPackets,
@@ -168,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
         PacketCase{"CbcpLengthOne", kCbcp, 2, hex("0101"), "01:01"},
         PacketCase{"CbcpAdminList", kCbcp, 3, hex("0303 07 0402"), "CB-ADMIN(7) CB-LIST "},
         PacketCase{"CbcpPastEnd", kCbcp, 1, hex("020B 05 01 3132"), "020B0501 3132"}),
-    packet_case_name);
+    CaseName());
 
 // ---- BAP: the packet behind the protocol field is the decoder's own ------
 
@@ -227,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
         BapCase{"OptionPastEnd", hex("01050008 0105 0040"), "Call-Request ID(5):"},
         BapCase{"StrayByte", hex("01050005 03"), "Call-Request ID(5):"},
         BapCase{"ShorterThanHeader", hex("010500"), "010500"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 // ---- room -----------------------------------------------------------------
 

@@ -43,6 +43,14 @@ inline std::string grouped(const Frame &bytes) {
     return out;
 }
 
+// Names the instances of a case table after the cases' name fields.
+struct CaseName {
+    template <typename Case>
+    std::string operator()(const ::testing::TestParamInfo<Case> &info) const {
+        return info.param.name;
+    }
+};
+
 // A control packet of codes 1 to 4 and the text expected behind its label.
 struct PacketCase {
     const char *name;
@@ -65,9 +73,6 @@ inline std::string packet_line(const PacketCase &c) {
 // (CAPLIB_decode_ppp); the test lives in options_test.cpp, every protocol
 // instantiates it with its own table.
 class PppPackets : public ::testing::TestWithParam<PacketCase> {};
-inline std::string packet_case_name(const ::testing::TestParamInfo<PacketCase> &info) {
-    return info.param.name;
-}
 
 // The frame decoder run directly, to see its result and where it leaves the
 // cursor. The frame is an exact-size heap copy so that sanitizers catch any

@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"MultilinkHeaderCut", hex("003D 8000"), "MP 8000\n"},
         FrameCase{"InnerProtocolCut", hex("003D 80000005 00"), "ML [5> 00\n"},
         FrameCase{"ControlProtocolOneByte", hex("80FF 01"), "P:80FFcp 01\n"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(PppChain, SeparatorEndsThePppLine) {
     const Frame echo = hex("FF03 C021 09020008 0A0B0C0D");
@@ -119,6 +119,14 @@ TEST(PppChain, SeparatorEndsThePppLine) {
     EXPECT_EQ(decode(kPpp, echo, 8192, "<br>"), "LCP 008#02:EchoReq 0A0B0C0D <br>");
     EXPECT_EQ(decode(kPpp, echo, 8192, nullptr), "LCP 008#02:EchoReq 0A0B0C0D \n");
     EXPECT_EQ(decode(kPpp, hex("003D C0000005"), 8192, " | "), "ML [5]  | ");
+}
+
+// PPP payloads of PPPoE session frames from real captures.
+TEST(PppChain, CapturedLcpPackets) {
+    EXPECT_EQ(decode(kPpp, hex("c02102020012 010405dc 0304c023 050601fccbfb")),
+              "LCP 012#02:ConfAck MRU(1500) PAP MAGIC(01FCCBFB) \n");
+    EXPECT_EQ(decode(kPpp, hex("c021096a000c a4cbea34 0ee2f609")),
+              "LCP 00C#6A:EchoReq A4CBEA34 0EE2F609 \n");
 }
 
 // ---- hand-over ------------------------------------------------------------
@@ -155,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
         HandOverCase{"NotIpv4", hex("0021 55"), caplib::PROTO_END, 3, "IP 55"},
         HandOverCase{"ControlPacket", hex("C021 09020008 0A0B0C0D"), caplib::PROTO_END, 10,
                      "LCP 008#02:EchoReq 0A0B0C0D "}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(PppHandOver, ColumnModeHandsNothingOn) {
     PppRun r = run_ppp(hex("FF03 0021 4500"), true);
@@ -185,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"ProtocolOnly", hex("0021"), "     "},
         FrameCase{"Empty", Frame{}, "     "},
         FrameCase{"ProtocolCut", hex("00"), "     00"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(PppColumns, CallerBytesStayUnchanged) {
     const Frame f = hex("FF03 C021 0107000E 010405DC 05060A0B0C0D");
