@@ -16,7 +16,7 @@ struct Entry {
 // Indexed by protocol id.
 constexpr std::array<Entry, PROTO_COUNT> kProtocols = {{
     {nullptr, nullptr},                           // 0 ends the chain
-    {"PROTO_PPP", nullptr},                       // 1
+    {"PROTO_PPP", decode_ppp_chain},              // 1
     {"PROTO_ETHERNET", decode_ethernet},          // 2
     {"PROTO_TOKENRING", decode_tokenring},        // 3
     {"PROTO_IPX", decode_ipx},                    // 4
