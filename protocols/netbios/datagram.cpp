@@ -1,0 +1,65 @@
+// NetBIOS datagram service (port 138): header, names, user data to SMB.
+#include <array>
+#include <cstdio>
+
+#include "decode/decoders.h"
+#include "protocols/netbios/netbios.h"
+
+namespace caplib {
+namespace {
+
+constexpr uint32_t kHeader = 14;
+constexpr uint32_t kMaxUserData = 576;
+constexpr uint8_t kFirstType = 0x10;
+
+constexpr std::array<const char *, 7> kTypes = {
+    "direct-unique",           "direct-group",           "broadcast",
+    "error",                   "query request",          "positive query response",
+    "negative query response",
+};
+
+const char *type_name(uint8_t type) {
+    if (type >= kFirstType && type - kFirstType < static_cast<int>(kTypes.size()))
+        return kTypes[type - kFirstType];
+    static char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%x", type);
+    return buf;
+}
+
+constexpr std::array<const char *, 4> kNodeTypes = {"B-Node", "P-Node", "M-Node", "NBDD"};
+
+// Direct and broadcast datagrams carry the two names and user data.
+bool carries_data(uint8_t type) { return type >= 0x10 && type <= 0x12; }
+
+const char *flag(uint32_t bit) { return bit ? "1" : "0"; }
+
+}  // namespace
+
+uint32_t decode_nbds(Cursor &cur, Text &out) {
+    const Bytes d = cur.view();
+    const uint32_t n = d.size();
+    if (n < kHeader) return PROTO_END;
+
+    const uint8_t type = d.u8(0), flags = d.u8(1);
+    nb_name src{}, dst{};
+    uint32_t header = kHeader;
+    if (carries_data(type)) {
+        header += nb_name_read(d, header, src);
+        header += nb_name_read(d, header, dst);
+    }
+    if (header >= n || n - header > kMaxUserData) return PROTO_END;
+
+    const char *sep = separator();
+    if (!out.add("DGRAM msg_type=%s %s F=%s M=%s dgmid=%d%s", type_name(type),
+                 kNodeTypes[flags >> 2 & 3], flag(flags & 2), flag(flags & 1), d.be16(2), sep) ||
+        !out.add("  src=%d.%d.%d.%d:%d len=%d off=%d%s", d.u8(4), d.u8(5), d.u8(6), d.u8(7),
+                 d.be16(8), d.be16(10), d.be16(12), sep) ||
+        !out.add("  src=%s dest=%s dsize=%d%s", nb_name_text(src), nb_name_text(dst),
+                 static_cast<int>(n - header), sep))
+        return PROTO_END;
+    if (!carries_data(type)) return PROTO_END;
+    cur.consume(header);
+    return PROTO_SMB;
+}
+
+}  // namespace caplib
