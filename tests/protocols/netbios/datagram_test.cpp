@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Unreadable names count no bytes and show as the empty name; what
         // follows the header is then taken as user data.
         Case{"CutInDestinationName",
-             dgram(0x12, 0x02, Frame(kNames.begin(), kNames.begin() + 44)),
+             dgram(0x12, 0x02, head(kNames, 44)),
              "DGRAM msg_type=broadcast B-Node F=1 M=0 dgmid=32769\n"
              "  src=192.168.0.5:138 len=44 off=0\n"
              "  src=PC1(0/Workstation) dest=(0/Workstation) dsize=10\n"
@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Datagram, EveryTruncationStaysInsideTheFrame) {
     Frame f = dgram(0x12, 0x02, cat({kNames, trans_request("\\MAILSLOT\\BROWSE", hex("0100"))}));
     for (size_t n = 0; n <= f.size(); ++n) {
-        std::string t = chain(PROTO_NBDS, Frame(f.begin(), f.begin() + static_cast<long>(n)));
+        std::string t = chain(PROTO_NBDS, head(f, n));
         if (n <= 14 + kNames.size()) {
             EXPECT_EQ(t.find("dest=WORKGROUP"), std::string::npos) << n;
         }

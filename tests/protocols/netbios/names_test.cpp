@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"LabelLongerThanName", cat({nb_label(Frame(17, 'A')), Frame{0}}), 0, 0, ""},
         NameCase{"EmptyLabel", hex("0000"), 0, 0, ""},
         NameCase{"LabelTopBits", cat({Frame{0x42}, Frame(0x42, 'A'), Frame{0}}), 0, 0, ""},
-        NameCase{"LabelPastMessage", Frame(kWorkgroup.begin(), kWorkgroup.end() - 1), 0, 0, ""},
+        NameCase{"LabelPastMessage", head(kWorkgroup, kWorkgroup.size() - 1), 0, 0, ""},
         NameCase{"OneByteLeft", hex("20"), 0, 0, ""},
         NameCase{"PositionPastMessage", kWorkgroup, 40, 0, ""},
         NameCase{"Pointer", cat({kWorkgroup, hex("C000")}), 34, 2, "WORKGROUP(1d/Main-Browser)"},
@@ -265,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(NameService, EveryTruncationShowsNothing) {
     for (const Frame &m : {kQuery, kPositive, kRegistration, kNodeStatus})
         for (size_t n = 0; n < m.size(); ++n)
-            EXPECT_EQ(chain(PROTO_NBNS, Frame(m.begin(), m.begin() + static_cast<long>(n))), "") << n;
+            EXPECT_EQ(chain(PROTO_NBNS, head(m, n)), "") << n;
 }
 
 TEST(NameService, SeparatorEndsEveryLine) {

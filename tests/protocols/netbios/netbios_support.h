@@ -32,6 +32,14 @@ inline Frame wstr(std::string_view s) {
     return cat({out, le16(0)});
 }
 
+// The first n bytes of a frame, and the bytes from n on.
+inline Frame head(const Frame &f, size_t n) {
+    return Frame(f.begin(), f.begin() + static_cast<long>(n < f.size() ? n : f.size()));
+}
+inline Frame tail(const Frame &f, size_t n) {
+    return Frame(f.begin() + static_cast<long>(n < f.size() ? n : f.size()), f.end());
+}
+
 // One label holding the first-level encoding of raw bytes (two letters
 // 'A'..'P' per byte), without the final zero.
 inline Frame nb_label(const Frame &raw) {
