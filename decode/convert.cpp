@@ -59,7 +59,11 @@ CAPLIB_API int CAPLIB_string_hexdump(char *out, uint32_t size, const unsigned ch
                                      int32_t length, const char *separator) {
     if (!out || size == 0) return 0;
     if (!separator) separator = "\r\n";
-    if (length < 0 || !data) length = 0;  // nothing to show, not a wild read
+    if (length < 0) {  // a count below zero shows nothing rather than a wild read
+        out[0] = '\0';
+        return 0;
+    }
+    if (!data) length = 0;
     const size_t sep_len = std::strlen(separator);
     const size_t end = size - 1;  // index of the last byte of out
     const int64_t total = int64_t{length} + kRow - (length % kRow);

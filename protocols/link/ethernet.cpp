@@ -1,5 +1,7 @@
 // Ethernet (II, SNAP, 802.2, raw 802.3) and Token Ring framing.
 #include <array>
+#include <cstring>
+#include <string_view>
 
 #include "decode/decoders.h"
 
@@ -28,12 +30,29 @@ uint32_t next_for_type(uint16_t type, bool tokenring) {
     return PROTO_END;
 }
 
-// "<label> <source> -> <destination>"; the fifth byte keeps its historic "%0X".
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// One station in upper-case hex; the fifth byte keeps its historic "%0X"
+// (one digit below 0x10), so 00 A0 C5 11 02 33 reads 00A0C511233.
+size_t station(char *p, Bytes b, uint32_t off) {
+    size_t n = 0;
+    for (uint32_t i = 0; i < 6; ++i) {
+        uint8_t v = b.u8(off + i);
+        if (i != 4 || v >= 0x10) p[n++] = kHexDigits[v >> 4];
+        p[n++] = kHexDigits[v & 15];
+    }
+    return n;
+}
+
+// "<label> <source> -> <destination>", built without a formatted write:
+// it opens most lines of a trace.
 bool stations(Text &out, const char *label, Bytes b, uint32_t src, uint32_t dst) {
-    return out.add("%s %02X%02X%02X%02X%0X%02X -> %02X%02X%02X%02X%0X%02X", label, b.u8(src),
-                   b.u8(src + 1), b.u8(src + 2), b.u8(src + 3), b.u8(src + 4), b.u8(src + 5),
-                   b.u8(dst), b.u8(dst + 1), b.u8(dst + 2), b.u8(dst + 3), b.u8(dst + 4),
-                   b.u8(dst + 5));
+    char line[48];
+    size_t n = station(line, b, src);
+    std::memcpy(line + n, " -> ", 4);
+    n += 4;
+    n += station(line + n, b, dst);
+    return out.put(label) && out.put(' ') && out.put(std::string_view(line, n));
 }
 
 bool length_line(Text &out, const char *label, Bytes b, uint16_t t) {

@@ -1,0 +1,9 @@
+// Windows load hook: the library needs no per-thread notifications.
+#if defined(_WIN32)
+#include <windows.h>
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
+    return TRUE;
+}
+#endif

@@ -1,0 +1,129 @@
+// Reader of capture files: delivers the records one by one.
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "caplib.h"
+#include "capture/files.h"
+
+namespace caplib {
+namespace {
+
+struct Reader {
+    CAPLIB_INPUT pub;  // first: the object is its own priv
+    CAPLIB_PAKET current;
+    FILE *file;
+    uint64_t size;      // of the file, taken when it was opened
+    uint64_t position;  // of the next record
+    uint32_t delivered;
+    GrowBuffer buffer;
+    char *io_buffer;
+};
+
+uint32_t le16(const uint8_t *p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8; }
+uint32_t le32(const uint8_t *p) { return le16(p) | le16(p + 2) << 16; }
+
+bool file_size(FILE *f, uint64_t &size) {
+#if defined(_WIN32)
+    struct _stat64 st;
+    if (_fstat64(_fileno(f), &st) != 0) return false;
+#else
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0) return false;
+#endif
+    size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+bool seek(FILE *f, uint64_t pos) {
+#if defined(_WIN32)
+    return _fseeki64(f, static_cast<__int64>(pos), SEEK_SET) == 0;
+#else
+    return fseeko(f, static_cast<off_t>(pos), SEEK_SET) == 0;
+#endif
+}
+
+// Reads the record at the current position. Sizes are checked against
+// what the file holds before anything is allocated for them, so a damaged
+// header can neither run past the file nor make the buffer balloon.
+CAPLIB_PAKET *read_record(Reader *r) {
+    uint8_t h[RECORD_HEADER_SIZE];
+    if (r->position > r->size || r->size - r->position < sizeof h) return nullptr;
+    if (std::fread(h, 1, sizeof h, r->file) != sizeof h) return nullptr;
+
+    uint32_t name_len = le16(h + 6);
+    uint64_t name_area = round16(name_len);
+    uint32_t length = le32(h + 24);
+    uint64_t data_area = round16(length);
+    if (le16(h) != RECORD_MAGIC || le16(h + 2) != RECORD_HEADER_SIZE + name_area) return nullptr;
+    uint64_t body = name_area + data_area;
+    if (body > r->size - r->position - sizeof h) return nullptr;
+    if (!r->buffer.reserve(body)) return nullptr;
+    if (body && std::fread(r->buffer.data, 1, body, r->file) != body) return nullptr;
+    r->position += sizeof h + body;
+
+    CAPLIB_PAKET &p = r->current;
+    p.tag = le16(h + 4);
+    p.channel = le16(h + 8);
+    p.direction = le16(h + 10) != 0;
+    p.attribute = le16(h + 12);
+    p.layer = le16(h + 14);
+    p.time.tv_sec = static_cast<int32_t>(le32(h + 16));
+    p.time.tv_usec = static_cast<int32_t>(le32(h + 20));
+    p.length = length;
+    p.orig_length = le32(h + 28);
+    if (name_len) {
+        // A damaged name area may lack its NUL: cut the name inside its area.
+        r->buffer.data[name_len - 1] = 0;
+        p.name = reinterpret_cast<const char *>(r->buffer.data);
+    } else {
+        p.name = nullptr;
+    }
+    p.data = r->buffer.data + name_area;
+    p.number = ++r->delivered;
+    return &p;
+}
+
+CAPLIB_PAKET *reader_first(CAPLIB_INPUT *in) {
+    Reader *r = static_cast<Reader *>(in->priv);
+    if (!seek(r->file, FILE_HEADER_SIZE)) return nullptr;
+    r->position = FILE_HEADER_SIZE;
+    return read_record(r);
+}
+
+CAPLIB_PAKET *reader_next(CAPLIB_INPUT *in) { return read_record(static_cast<Reader *>(in->priv)); }
+
+void reader_close(CAPLIB_INPUT *in) {
+    Reader *r = static_cast<Reader *>(in->priv);
+    if (r->file) std::fclose(r->file);
+    std::free(r->io_buffer);
+    r->buffer.release();
+    std::free(r);
+}
+
+}  // namespace
+}  // namespace caplib
+
+extern "C" CAPLIB_API CAPLIB_INPUT *CAPLIB_input_zekbin(const char *name) {
+    using namespace caplib;
+    Reader *r = static_cast<Reader *>(std::calloc(1, sizeof(Reader)));
+    if (!r) return nullptr;
+    r->pub.first = reader_first;
+    r->pub.next = reader_next;
+    r->pub.close = reader_close;
+    r->pub.priv = r;
+
+    uint8_t h[FILE_HEADER_SIZE];
+    std::string file_name = capture_file_name(name, ".eth");
+    r->file = open_buffered(file_name, "rb", r->io_buffer);
+    if (!r->file || !r->buffer.reserve(INITIAL_BUFFER) || !file_size(r->file, r->size) ||
+        std::fread(h, 1, sizeof h, r->file) != sizeof h || le32(h) != FILE_MAGIC ||
+        std::memcmp(h + 4, FILE_IDENT, sizeof FILE_IDENT) != 0) {
+        reader_close(&r->pub);
+        return nullptr;
+    }
+    for (int i = 0; i < 3; ++i) r->pub.info[i] = le32(h + 16 + 4 * i);
+    r->position = FILE_HEADER_SIZE;
+    return &r->pub;
+}

@@ -1,0 +1,54 @@
+// Temporary files and raw file bytes for the capture tests.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "caplib.h"
+
+namespace caplib_test {
+
+// A fresh directory per test, removed with its files afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    std::string path(const std::string &name) const { return dir_ + "/" + name; }
+
+private:
+    std::string dir_;
+};
+
+std::vector<uint8_t> read_file(const std::string &path);
+void write_file(const std::string &path, const std::vector<uint8_t> &bytes);
+
+// A record with its own storage for name and data.
+struct OwnedRecord {
+    std::string name;
+    bool has_name = true;
+    std::vector<uint8_t> data;
+    CAPLIB_PAKET paket = {};
+
+    CAPLIB_PAKET *get() {
+        paket.name = has_name ? name.c_str() : nullptr;
+        paket.data = data.data();
+        paket.length = static_cast<uint32_t>(data.size());
+        return &paket;
+    }
+};
+
+// Writes the records to a new capture file through CAPLIB_output_zekbin.
+void write_capture(const std::string &path, std::vector<OwnedRecord> &records,
+                   const CAPLIB_INPUT *info_from = nullptr);
+
+// Reads every record of a capture file: name (or "<null>"), layer, data.
+struct ReadBack {
+    std::string name;
+    uint32_t layer, direction, number, length;
+    std::vector<uint8_t> data;
+};
+std::vector<ReadBack> read_capture(const std::string &path);
+
+}  // namespace caplib_test

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The caplib tool: exit codes, one-line errors, and the commands' output.
+set -u
+tool=$1
+src=$2
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+export TZ=UTC
+failures=0
+
+check() {  # name, expected exit code, command...
+  local name=$1 want=$2
+  shift 2
+  "$@" >"$tmp/out" 2>"$tmp/err"
+  local got=$?
+  if [ "$got" != "$want" ]; then
+    echo "FAIL $name: exit $got, expected $want"; cat "$tmp/err"; failures=$((failures + 1))
+  fi
+}
+expect_err_lines() {  # name, lines
+  local n
+  n=$(wc -l <"$tmp/err")
+  if [ "$n" != "$2" ]; then echo "FAIL $1: $n error lines"; cat "$tmp/err"; failures=$((failures + 1)); fi
+}
+expect_out() {  # name, exact text
+  if [ "$(cat "$tmp/out")" != "$2" ]; then
+    echo "FAIL $1: got"; cat "$tmp/out"; echo "expected"; printf '%s\n' "$2"; failures=$((failures + 1))
+  fi
+}
+
+check help 0 "$tool" --help
+check version 0 "$tool" --version
+expect_out version "caplib 1.0.0"
+check no-command 2 "$tool"
+check unknown-command 2 "$tool" frobnicate
+check unknown-option 2 "$tool" trace --bogus "$src/examples/sample.eth"
+check trace-two-files 2 "$tool" trace a.eth b.eth
+check bad-limit 2 "$tool" copy a.eth b.eth --append-limit -5
+
+printf 'not a capture, just text that is long enough to pass the size test............' >"$tmp/junk.eth"
+check not-capture 1 "$tool" trace "$tmp/junk.eth"
+expect_err_lines not-capture 1
+check missing-file 1 "$tool" info "$tmp/missing.eth"
+expect_err_lines missing-file 1
+check wrong-extension 1 "$tool" trace "$src/CMakeLists.txt"
+expect_err_lines wrong-extension 1
+
+check trace 0 "$tool" trace "$src/examples/sample.eth"
+head -3 "$tmp/out" >"$tmp/head"
+if [ "$(cat "$tmp/head")" != "$(printf '\n1. 04.12.2026 17:24:13.123 ch1 PPP >>> 18/18 Normal Channel=2')" ]; then
+  echo "FAIL trace: first lines"; cat "$tmp/head"; failures=$((failures + 1))
+fi
+cp "$tmp/out" "$tmp/trace"
+check trace-records 0 grep -c '^[0-9]*\. ' "$tmp/trace"
+expect_out trace-records 16
+
+check trace-to-file 0 "$tool" trace -x --sep '\r\n' -o "$tmp/t" "$src/examples/sample.eth"
+grep -q $'^0000  FF03C021' "$tmp/t.log" || { echo "FAIL trace-to-file: no hex dump"; failures=$((failures + 1)); }
+check trace-bad-output 1 "$tool" trace -o "$tmp/no/such/dir/t" "$src/examples/sample.eth"
+expect_err_lines trace-bad-output 1
+if [ -w /dev/full ]; then
+  "$tool" trace "$src/examples/sample.eth" >/dev/full 2>"$tmp/err"
+  [ $? = 1 ] || { echo "FAIL trace to a full device"; failures=$((failures + 1)); }
+  expect_err_lines trace-full 1
+fi
+
+check copy 0 "$tool" copy "$src/examples/sample.eth" "$tmp/copy.eth"
+cmp -s "$src/examples/sample.eth" "$tmp/copy.eth" || { echo "FAIL copy: files differ"; failures=$((failures + 1)); }
+check append 0 "$tool" copy "$src/examples/sample.eth" "$tmp/copy.eth" --append-limit 0
+check append-count 0 "$tool" info "$tmp/copy.eth"
+grep -q '^records: 32$' "$tmp/out" || { echo "FAIL append: expected 32 records"; cat "$tmp/out"; failures=$((failures + 1)); }
+
+check decode 0 "$tool" decode --layer ethernet "ffffffffffff 00a0c5110233" 9000
+expect_out decode "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x9000"
+check decode-code 0 "$tool" decode --layer 1 --sep '|' 0011223344
+expect_out decode-code "sliced Ethernet header|"
+check decode-odd 2 "$tool" decode --layer ethernet abc
+check decode-layer 2 "$tool" decode --layer fddi 00
+
+check info 0 "$tool" info "$src/examples/sample.eth"
+grep -q '^records: 16$' "$tmp/out" || { echo "FAIL info"; failures=$((failures + 1)); }
+
+if [ "$failures" != 0 ]; then echo "$failures failures"; exit 1; fi
+echo "all cli checks passed"
