@@ -20,13 +20,24 @@ const char *text_at(Bytes m, uint32_t off, uint32_t len) {
     return s.empty() ? "" : s.data();
 }
 
-// Each form is shown only when the bytes it reads were captured; `need`
-// counts the fixed fields from the start of the message.
+// A 16-byte name field can be read when it was captured whole, or when
+// its name ends inside the captured bytes: several messages carry a plain
+// zero-terminated name there, and the bytes past the frame count as zeros.
+bool name16_captured(Bytes m, uint32_t off) {
+    return m.has(off, 16) || m.slice(off, 15).cstr_len(0).has_value();
+}
+
 using Show = void (*)(Bytes m, Text &out);
+
+// Each form is shown only when the bytes it reads were captured: `fixed`
+// counts the fields from the start of the message, `name` is where its
+// name field starts (kNoName: none).
+constexpr uint32_t kNoName = 0;
 
 struct BrowseForm {
     uint8_t opcode;
-    uint32_t need;
+    uint32_t fixed;
+    uint32_t name;
     Show show;
 };
 
@@ -74,25 +85,25 @@ void unknown_browse(Bytes m, Text &out) {
     out.add("browse packet %d ?%s", m.u8(0), separator());
 }
 
-// The announcement's first piece needs the name; its second piece checks
-// the rest itself.
+// The announcement checks the fields of its second piece itself.
 constexpr std::array<BrowseForm, 9> kBrowseForms = {{
-    {1, 22, announcement},
-    {2, 18, announcement_request},
-    {8, 30, election},
-    {9, 6, backup_request},
-    {10, 22, backup_response},
-    {12, 22, announcement},
-    {13, 17, master_announce},
-    {14, 2, reset},
-    {15, 22, announcement},
+    {1, 6, 6, announcement},
+    {2, 2, 2, announcement_request},
+    {8, 14, 14, election},
+    {9, 6, kNoName, backup_request},
+    {10, 6, 6, backup_response},
+    {12, 6, 6, announcement},
+    {13, 1, 1, master_announce},
+    {14, 2, kNoName, reset},
+    {15, 6, 6, announcement},
 }};
 
 void browser(Bytes m, Text &out) {
-    BrowseForm form{m.u8(0), 1, unknown_browse};
+    BrowseForm form{m.u8(0), 1, kNoName, unknown_browse};
     for (const BrowseForm &f : kBrowseForms)
         if (f.opcode == m.u8(0)) form = f;
-    if (m.has(0, form.need)) form.show(m, out);
+    if (m.has(0, form.fixed) && (form.name == kNoName || name16_captured(m, form.name)))
+        form.show(m, out);
 }
 
 void logon(Bytes m, Text &out) {

@@ -27,7 +27,8 @@ uint32_t nb_name_read(Bytes msg, uint32_t pos, nb_name &out);
 const char *nb_name_text(const nb_name &name);
 
 // The 16 raw bytes at off (15 name bytes and the suffix) as the one shared
-// record that the next call overwrites. The bytes must be inside b.
+// record that the next call overwrites. Bytes past the end of b count as
+// zeros.
 const nb_name &nb_name_from_raw(Bytes b, uint32_t off);
 
 // The zero-terminated string at off with bytes outside 0x20..0x7E as
