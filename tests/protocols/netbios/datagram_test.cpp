@@ -7,13 +7,6 @@ using caplib::PROTO_NBDS;
 
 namespace {
 
-// Datagram header: type, flags, id 0x8001, 192.168.0.5:138, the length
-// field and offset 0, then whatever follows.
-Frame dgram(uint8_t type, uint8_t flags, const Frame &rest) {
-    return cat({Frame{type, flags}, hex("8001 C0A80005 008A"),
-                be16(static_cast<uint16_t>(rest.size())), hex("0000"), rest});
-}
-
 const Frame kNames = cat({nb_encode("PC1", 0x00), nb_encode("WORKGROUP", 0x1E)});
 const Frame kResponse = smb(0x25, 0x80, {});  // 35 bytes
 
@@ -107,6 +100,11 @@ INSTANTIATE_TEST_SUITE_P(
              "  src=(0/Workstation) dest=(0/Workstation) dsize=4\n"
              "sliced SMB header\n"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+[[maybe_unused]] const int kDatagramSamples = add_samples({
+    {"nbds-broadcast-response", 1, udp_frame(138, 138, dgram(0x12, 0x02, cat({kNames, kResponse})))},
+    {"nbds-query-request", 1, udp_frame(138, 138, dgram(0x14, 0x02, nb_encode("PC1", 0x20)))},
+});
 
 TEST(Datagram, EveryTruncationStaysInsideTheFrame) {
     Frame f = dgram(0x12, 0x02, cat({kNames, trans_request("\\MAILSLOT\\BROWSE", hex("0100"))}));

@@ -32,6 +32,26 @@ std::string mailslot_text(const Frame &smb_bytes, uint32_t room = 8192) {
 
 const Frame kAnnouncement = trans_request("\\MAILSLOT\\BROWSE", announce(1, "Hello world"));
 
+// Mailslot messages in broadcast datagrams, as they travel.
+Frame in_datagram(const Frame &smb_bytes) {
+    return udp_frame(138, 138, dgram(0x11, 0x02, cat({nb_encode("PC1", 0x00), nb_encode("WORKGROUP", 0x1D),
+                                                      smb_bytes})));
+}
+
+[[maybe_unused]] const int kMailslotSamples = add_samples({
+    {"mailslot-host-announcement", 1, in_datagram(kAnnouncement)},
+    {"mailslot-election", 1,
+     in_datagram(trans_request("\\MAILSLOT\\BROWSE",
+                               cat({Frame{8, 1}, le32(0x20011003), le32(3600000), le32(0), raw16("PC2", 0)})))},
+    {"mailslot-domain-logon", 1,
+     in_datagram(trans_request("\\MAILSLOT\\NET\\NETLOGON",
+                               cat({le16(0), cstr("PC1"), cstr("alice"), cstr("\\MAILSLOT\\TEMP\\NETLOGON"),
+                                    hex("00"), le16(1), le16(0xFFFF)})))},
+    {"mailslot-getdc042", 1,
+     in_datagram(trans_request("\\MAILSLOT\\NET\\GETDC042",
+                               cat({hex("0000"), wstr("PDC1"), wstr("alice"), wstr("CORP")})))},
+});
+
 struct Case {
     const char *name;
     Frame smb;
@@ -55,6 +75,11 @@ Frame samlogon(const Frame &user, uint32_t dss, const Frame &domain_id) {
     return cat({le16(18), le16(1), wstr("PC1"), user, cstr("\\MAILSLOT\\NET\\GETDC123"), le32(0x80),
                 le32(dss), domain_id, hex("000000"), le32(11), le16(0xFFFF), le16(0xFFFE)});
 }
+
+[[maybe_unused]] const int kSamlogonSample = add_samples({
+    {"mailslot-samlogon", 1,
+     in_datagram(trans_request("\\MAILSLOT\\NET\\NTLOGON", samlogon(wstr("alice"), 4, hex("01020304"))))},
+});
 
 INSTANTIATE_TEST_SUITE_P(
     Mailslots, Mailslot,

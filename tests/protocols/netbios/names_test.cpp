@@ -138,6 +138,13 @@ const Frame kNodeStatus =
                 cat({Frame{2}, nb_encode("PC1", 0x20), hex("0400"), nb_encode("WORKGROUP", 0x00),
                      hex("8400")})));
 
+[[maybe_unused]] const int kNameSamples = add_samples({
+    {"nbns-query", 1, udp_frame(137, 137, kQuery)},
+    {"nbns-positive", 1, udp_frame(137, 137, kPositive)},
+    {"nbns-registration", 1, udp_frame(137, 137, kRegistration)},
+    {"nbns-node-status", 1, udp_frame(137, 137, kNodeStatus)},
+});
+
 struct MessageCase {
     const char *name;
     Frame msg;

@@ -142,6 +142,13 @@ inline Frame smb(uint8_t command, uint8_t flags, const std::vector<uint16_t> &wo
     return cat({out, le16(static_cast<uint16_t>(bytes.size())), bytes});
 }
 
+// Datagram header: type, flags, id 0x8001, 192.168.0.5:138, the length
+// field and offset 0, then whatever follows.
+inline Frame dgram(uint8_t type, uint8_t flags, const Frame &rest) {
+    return cat({Frame{type, flags}, hex("8001 C0A80005 008A"),
+                be16(static_cast<uint16_t>(rest.size())), hex("0000"), rest});
+}
+
 // A mailslot transaction request (17 words, the data offset in word 12)
 // carrying `message` to the mailslot `name`.
 inline Frame trans_request(std::string_view name, const Frame &message) {

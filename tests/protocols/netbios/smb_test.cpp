@@ -30,6 +30,12 @@ const Frame kNegotiate =
     smb(0x72, 0x18, {}, cat({hex("02"), cstr("PC NETWORK PROGRAM 1.0"), hex("02"), cstr("NT LM 0.12")}),
         {.tid = 0, .pid = 0xFEFF, .uid = 0, .mid = 1});
 
+[[maybe_unused]] const int kSmbSamples = add_samples({
+    {"nbss-keepalive", 1, tcp_frame(1025, 139, hex("85000000"))},
+    {"nbss-negotiate", 1, tcp_frame(1025, 139, session(kNegotiate))},
+    {"nbss-words", 1, tcp_frame(139, 1025, session(smb(0x2E, 0x80, count_up(12), Frame(20, 0x41))))},
+});
+
 struct Case {
     const char *name;
     uint32_t proto;
