@@ -16,34 +16,35 @@ constexpr uint32_t kMaxScope = sizeof(nb_name::scope) - 1;
 
 // Longest service text is "be/Network-Monitor-Server".
 constexpr size_t kServiceMax = 25;
+static_assert(sizeof("be/Network-Monitor-Server") - 1 == kServiceMax);
 // 16 bytes shown as "\xNN", "(" service ")", "." and the longest scope.
 constexpr size_t kNameTextMax = 16 * 4 + 1 + kServiceMax + 1 + 1 + kMaxScope;
 
 struct Service {
     uint8_t suffix;
-    const char *format;
+    const char *name;
 };
 
 constexpr std::array<Service, 13> kServices = {{
-    {0x00, "%x/Workstation"},
-    {0x01, "%x/Register"},
-    {0x03, "%x/Messager"},
-    {0x06, "%x/RAS-Server"},
-    {0x1B, "%x/Domain-Main-Browser"},
-    {0x1C, "%x/Domain"},
-    {0x1D, "%x/Main-Browser"},
-    {0x1E, "%x/Browserelection"},
-    {0x1F, "%x/NetDDE"},
-    {0x20, "%x/Server"},
-    {0x21, "%x/RAS-Client"},
-    {0xBE, "%x/Network-Monitor-Agent"},
-    {0xBF, "%x/Network-Monitor-Server"},
+    {0x00, "Workstation"},
+    {0x01, "Register"},
+    {0x03, "Messager"},
+    {0x06, "RAS-Server"},
+    {0x1B, "Domain-Main-Browser"},
+    {0x1C, "Domain"},
+    {0x1D, "Main-Browser"},
+    {0x1E, "Browserelection"},
+    {0x1F, "NetDDE"},
+    {0x20, "Server"},
+    {0x21, "RAS-Client"},
+    {0xBE, "Network-Monitor-Agent"},
+    {0xBF, "Network-Monitor-Server"},
 }};
 
-const char *service_format(uint8_t suffix) {
+const char *service_name(uint8_t suffix) {
     for (const Service &s : kServices)
-        if (s.suffix == suffix) return s.format;
-    return "%x/???";
+        if (s.suffix == suffix) return s.name;
+    return "???";
 }
 
 constexpr std::array<const char *, 9> kOpcodes = {
@@ -264,22 +265,34 @@ const char *nb_name_text(const nb_name &nm) {
     static unsigned next = 0;
     char *buf = ring[next];
     next = (next + 1) % 4;
+    static constexpr char kHex[] = "0123456789abcdef";
 
-    char service[kServiceMax + 1];
-    std::snprintf(service, sizeof service, service_format(nm.suffix), nm.suffix);
-
-    Text t(buf, sizeof ring[0]);
+    // Written by hand: names are shown several times per frame.
+    char *p = buf;
     for (size_t i = 0; i < 16 && nm.name[i]; ++i) {
         unsigned char c = static_cast<unsigned char>(nm.name[i]);
-        if (c >= 0x20 && c < 0x7F)
-            t.put(static_cast<char>(c));
-        else
-            t.add("\\x%02x", c);
+        if (c >= 0x20 && c < 0x7F) {
+            *p++ = static_cast<char>(c);
+        } else {
+            *p++ = '\\';
+            *p++ = 'x';
+            *p++ = kHex[c >> 4];
+            *p++ = kHex[c & 15];
+        }
     }
-    if (nm.scope[0])
-        t.add("(%s).%.*s", service, static_cast<int>(kMaxScope), nm.scope);
-    else
-        t.add("(%s)", service);
+    // The service text: the suffix in hex without leading zeros, a slash
+    // and its name.
+    *p++ = '(';
+    if (nm.suffix >= 16) *p++ = kHex[nm.suffix >> 4];
+    *p++ = kHex[nm.suffix & 15];
+    *p++ = '/';
+    for (const char *s = service_name(nm.suffix); *s;) *p++ = *s++;
+    *p++ = ')';
+    if (nm.scope[0]) {
+        *p++ = '.';
+        for (size_t i = 0; i < kMaxScope && nm.scope[i]; ++i) *p++ = nm.scope[i];
+    }
+    *p = '\0';
     return buf;
 }
 
