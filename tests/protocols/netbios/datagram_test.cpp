@@ -116,6 +116,11 @@ TEST(Datagram, EveryTruncationStaysInsideTheFrame) {
     }
 }
 
+TEST(Datagram, EveryRoomGivesACutText) {
+    expect_cut_texts(PROTO_NBDS, dgram(0x12, 0x02, cat({kNames, trans_request("\\MAILSLOT\\BROWSE", hex("0E01"))})),
+                     90);
+}
+
 TEST(Datagram, LinesThatDoNotFitConsumeNothing) {
     // The third line does not fit: nothing is handed on to SMB.
     Frame f = dgram(0x12, 0x02, cat({kNames, kResponse}));

@@ -95,6 +95,22 @@ inline std::string chain(uint32_t proto, const Frame &frame, uint32_t room = 819
     return std::string(out.view());
 }
 
+// Every room from `lowest` up to the whole text gives the whole text cut
+// short, never anything else and never more than fits.
+inline void expect_cut_texts(uint32_t proto, const Frame &frame, uint32_t lowest) {
+    std::string full = chain(proto, frame);
+    for (uint32_t room = lowest; room <= full.size() + 1; ++room) {
+        std::string t = chain(proto, frame, room);
+        ASSERT_EQ(t, full.substr(0, t.size())) << room;
+        ASSERT_LT(t.size(), room);
+    }
+}
+
+// Decodes every prefix of the frame (the sanitizers watch the reads).
+inline void decode_every_prefix(uint32_t proto, const Frame &frame) {
+    for (size_t n = 0; n <= frame.size(); ++n) chain(proto, head(frame, n));
+}
+
 namespace detail {
 
 inline uint16_t checksum(const Frame &h) {

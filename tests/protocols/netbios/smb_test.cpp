@@ -266,17 +266,12 @@ TEST(Smb, SeparatorGoesInWholeOrNotAtAll) {
 
 TEST(Smb, EveryRoomGivesAPrefixOfTheText) {
     Frame f = session(smb(0x72, 0x18, count_up(12), cat({hex("02"), cstr("NT LM 0.12")})));
-    std::string full = chain(PROTO_NBSS, f);
-    for (uint32_t room = 100; room <= full.size() + 1; ++room) {
-        std::string t = chain(PROTO_NBSS, f, room);
-        ASSERT_EQ(t, full.substr(0, t.size())) << room;
-        ASSERT_LT(t.size(), room);
-    }
+    expect_cut_texts(PROTO_NBSS, f, 100);
 }
 
 TEST(Smb, EveryTruncationStaysInsideTheFrame) {
     Frame f = session(smb(0x72, 0x18, count_up(3), cat({hex("02"), cstr("NT LM 0.12")})));
-    for (size_t n = 0; n <= f.size(); ++n) chain(PROTO_NBSS, head(f, n));
+    decode_every_prefix(PROTO_NBSS, f);
 }
 
 }  // namespace
