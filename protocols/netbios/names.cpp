@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "decode/decoders.h"
+#include "decode/line.h"
 #include "protocols/netbios/netbios.h"
 
 namespace caplib {
@@ -265,34 +266,24 @@ const char *nb_name_text(const nb_name &nm) {
     static unsigned next = 0;
     char *buf = ring[next];
     next = (next + 1) % 4;
-    static constexpr char kHex[] = "0123456789abcdef";
 
-    // Written by hand: names are shown several times per frame.
-    char *p = buf;
+    // Assembled without formatted writes: names are shown several times
+    // per frame.
+    Line<kNameTextMax> t;
     for (size_t i = 0; i < 16 && nm.name[i]; ++i) {
         unsigned char c = static_cast<unsigned char>(nm.name[i]);
-        if (c >= 0x20 && c < 0x7F) {
-            *p++ = static_cast<char>(c);
-        } else {
-            *p++ = '\\';
-            *p++ = 'x';
-            *p++ = kHex[c >> 4];
-            *p++ = kHex[c & 15];
-        }
+        if (c >= 0x20 && c < 0x7F)
+            t.chr(static_cast<char>(c));
+        else
+            t.str("\\x").hex_lower(c, 2);
     }
     // The service text: the suffix in hex without leading zeros, a slash
     // and its name.
-    *p++ = '(';
-    if (nm.suffix >= 16) *p++ = kHex[nm.suffix >> 4];
-    *p++ = kHex[nm.suffix & 15];
-    *p++ = '/';
-    for (const char *s = service_name(nm.suffix); *s;) *p++ = *s++;
-    *p++ = ')';
-    if (nm.scope[0]) {
-        *p++ = '.';
-        for (size_t i = 0; i < kMaxScope && nm.scope[i]; ++i) *p++ = nm.scope[i];
-    }
-    *p = '\0';
+    t.chr('(').hex_lower(nm.suffix, nm.suffix >= 16 ? 2 : 1).chr('/').str(service_name(nm.suffix)).chr(')');
+    if (nm.scope[0]) t.chr('.').str(std::string_view(nm.scope, strnlen(nm.scope, kMaxScope)));
+    std::string_view v = t.view();
+    std::memcpy(buf, v.data(), v.size());
+    buf[v.size()] = '\0';
     return buf;
 }
 

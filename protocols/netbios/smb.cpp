@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "decode/decoders.h"
+#include "decode/line.h"
 #include "protocols/netbios/netbios.h"
 
 namespace caplib {
@@ -123,28 +124,14 @@ uint32_t session_size(const Cursor &cur) {
     return (h.u8(1) & 1u) << 16 | h.be16(2);
 }
 
-// " [%02u]=%5u/0x%04X" without the cost of a formatted write: a
-// transaction request alone has seventeen words.
-std::string_view format_word(char (&buf)[24], uint32_t k, uint16_t v) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    char *p = buf;
-    *p++ = ' ';
-    *p++ = '[';
-    if (k >= 100) *p++ = static_cast<char>('0' + k / 100);
-    *p++ = static_cast<char>('0' + k / 10 % 10);
-    *p++ = static_cast<char>('0' + k % 10);
-    *p++ = ']';
-    *p++ = '=';
-    char digits[5];
-    int n = 0;
-    for (uint32_t x = v; n == 0 || x; x /= 10) digits[n++] = static_cast<char>('0' + x % 10);
-    for (int i = n; i < 5; ++i) *p++ = ' ';
-    while (n) *p++ = digits[--n];
-    *p++ = '/';
-    *p++ = '0';
-    *p++ = 'x';
-    for (int shift = 12; shift >= 0; shift -= 4) *p++ = kHex[v >> shift & 15];
-    return {buf, static_cast<size_t>(p - buf)};
+// " [%02u]=%5u/0x%04X" without a formatted write: a transaction request
+// alone has seventeen words.
+Line<24> word_text(uint32_t k, uint16_t v) {
+    Line<24> w;
+    w.str(" [");
+    if (k < 10) w.chr('0');
+    w.dec(k).str("]=").dec(v, 5).str("/0x").hex(v, 4);
+    return w;
 }
 
 // The parameter words that were captured, six on the first line and five
@@ -155,9 +142,8 @@ bool show_words(Bytes smb, uint32_t wct, Text &out) {
     const size_t sep_len = std::strlen(sep);
     const uint32_t captured = (smb.size() - kWords) / 2;
     const uint32_t shown = wct < captured ? wct : captured;
-    char buf[24];
     for (uint32_t k = 0; k < shown; ++k) {
-        if (!out.put(format_word(buf, k, smb.le16(kWords + 2 * k)))) return false;
+        if (!out.put(word_text(k, smb.le16(kWords + 2 * k)).view())) return false;
         // The separator goes in whole or not at all.
         if ((k == shown - 1 || (k != 0 && k % 5 == 0)) &&
             (out.left() <= sep_len || !out.put(sep)))
