@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "decode/decoders.h"
+#include "decode/line.h"
 #include "protocols/netbios/netbios.h"
 
 namespace caplib {
@@ -49,12 +50,19 @@ uint32_t decode_nbds(Cursor &cur, Text &out) {
     }
     if (header >= n || n - header > kMaxUserData) return PROTO_END;
 
+    // Assembled by hand: every browser datagram shows these three lines.
+    // "DGRAM msg_type=%s %s F=%s M=%s dgmid=%d"
+    Line<80> kind;  // at most 65 characters
+    kind.str("DGRAM msg_type=").str(type_name(type)).chr(' ').str(kNodeTypes[flags >> 2 & 3]);
+    kind.str(" F=").str(flag(flags & 2)).str(" M=").str(flag(flags & 1)).str(" dgmid=").dec(d.be16(2));
+    // "  src=%d.%d.%d.%d:%d len=%d off=%d"
+    Line<64> source;
+    source.str("  src=").dec(d.u8(4)).chr('.').dec(d.u8(5)).chr('.').dec(d.u8(6)).chr('.').dec(d.u8(7));
+    source.chr(':').dec(d.be16(8)).str(" len=").dec(d.be16(10)).str(" off=").dec(d.be16(12));
     const char *sep = separator();
-    if (!out.add("DGRAM msg_type=%s %s F=%s M=%s dgmid=%d%s", type_name(type),
-                 kNodeTypes[flags >> 2 & 3], flag(flags & 2), flag(flags & 1), d.be16(2), sep) ||
-        !out.add("  src=%d.%d.%d.%d:%d len=%d off=%d%s", d.u8(4), d.u8(5), d.u8(6), d.u8(7),
-                 d.be16(8), d.be16(10), d.be16(12), sep) ||
-        !out.add("  src=%s dest=%s dsize=%d%s", nb_name_text(src), nb_name_text(dst),
+    for (std::string_view line : {kind.view(), source.view()})
+        if (!out.put(line) || !out.put(sep)) return PROTO_END;
+    if (!out.add("  src=%s dest=%s dsize=%d%s", nb_name_text(src), nb_name_text(dst),
                  static_cast<int>(n - header), sep))
         return PROTO_END;
     if (!carries_data(type)) return PROTO_END;

@@ -279,7 +279,7 @@ const char *nb_name_text(const nb_name &nm) {
     }
     // The service text: the suffix in hex without leading zeros, a slash
     // and its name.
-    t.chr('(').hex_lower(nm.suffix, nm.suffix >= 16 ? 2 : 1).chr('/').str(service_name(nm.suffix)).chr(')');
+    hex_plain(t.chr('('), nm.suffix).chr('/').str(service_name(nm.suffix)).chr(')');
     if (nm.scope[0]) t.chr('.').str(std::string_view(nm.scope, strnlen(nm.scope, kMaxScope)));
     std::string_view v = t.view();
     std::memcpy(buf, v.data(), v.size());

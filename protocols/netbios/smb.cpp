@@ -248,14 +248,24 @@ uint32_t smb_decode(Cursor &cur, Text &out) {
 
     const uint8_t command = smb.u8(4), flags = smb.u8(9);
     const uint32_t wct = smb.u8(32);
-    if (!out.add((flags & kResponse) ? "SMB-response \"%s\"%s" : "SMB-request \"%s\"%s",
-                 smb_command_name(command), sep) ||
-        !out.add("   size=%d cls=%d reh=%d err=%d flg=0x%x flg2=0x%x%s",
-                 static_cast<int>(session_size(cur)), smb.u8(5), smb.u8(6), smb.le16(7), flags,
-                 smb.le16(10), sep) ||
-        !out.add("   tid=%d pid=%d uid=%d mid=%d wct=%d%s", smb.le16(24), smb.le16(26),
-                 smb.le16(28), smb.le16(30), static_cast<int>(wct), sep))
-        return PROTO_END;
+    // The three header lines come with every SMB: assembled by hand.
+    Line<64> command_line;
+    command_line.str((flags & kResponse) ? "SMB-response \"" : "SMB-request \"")
+        .str(smb_command_name(command))
+        .chr('"');
+    // "   size=%d cls=%d reh=%d err=%d flg=0x%x flg2=0x%x"
+    Line<80> sizes;
+    sizes.str("   size=").dec(session_size(cur)).str(" cls=").dec(smb.u8(5)).str(" reh=").dec(smb.u8(6));
+    sizes.str(" err=").dec(smb.le16(7)).str(" flg=0x");
+    hex_plain(sizes, flags).str(" flg2=0x");
+    hex_plain(sizes, smb.le16(10));
+    // "   tid=%d pid=%d uid=%d mid=%d wct=%d"
+    Line<64> ids;
+    ids.str("   tid=").dec(smb.le16(24)).str(" pid=").dec(smb.le16(26)).str(" uid=").dec(smb.le16(28));
+    ids.str(" mid=").dec(smb.le16(30)).str(" wct=").dec(wct);
+    for (std::string_view line : {command_line.view(), sizes.view(), ids.view()})
+        if (!out.put(line) || !out.put(sep)) return PROTO_END;
+
     if (!show_words(smb, wct, out)) return PROTO_END;
     const uint32_t count_at = kWords + 2 * wct;
     if (!smb.has(count_at, 2)) {
