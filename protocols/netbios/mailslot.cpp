@@ -106,46 +106,65 @@ void browser(Bytes m, Text &out) {
         form.show(m, out);
 }
 
+// Domain logon: computer, user and mailslot, then a byte, the request
+// count and the token.
+void domain_logon(Bytes m, Text &out) {
+    std::optional<uint32_t> s2 = smb_skip_strings(m, 2, 1), s3 = smb_skip_strings(m, 2, 2),
+                            p = smb_skip_strings(m, 2, 3);
+    if (!p || !m.has(*p, 5)) return;
+    uint32_t l1 = *s2 - 3, l2 = *s3 - *s2 - 1, l3 = *p - *s3 - 1;
+    out.add("Domainlogin: \"%.*s\" on \"%.*s\" as \"%.*s\" reqcnt=%d token=0x%x%s", text_len(l3),
+            text_at(m, *s3, l3), text_len(l1), text_at(m, 2, l1), text_len(l2), text_at(m, *s2, l2),
+            m.le16(*p + 1), m.le16(*p + 3), separator());
+}
+
+// Computer and mailslot, then the token.
+void getdc(Bytes m, Text &out) {
+    std::optional<uint32_t> s2 = smb_skip_strings(m, 2, 1), p = smb_skip_strings(m, 2, 2);
+    if (!p || !m.has(*p, 2)) return;
+    uint32_t l1 = *s2 - 3, l2 = *p - *s2 - 1;
+    out.add("GETDC: \"%.*s\" on \"%.*s\" token=0x%x%s", text_len(l2), text_at(m, *s2, l2),
+            text_len(l1), text_at(m, 2, l1), m.le16(*p), separator());
+}
+
+// Request count, 16-bit computer and user names, 8-bit mailslot, account
+// control, the domain identifier with its size, three bytes, the version
+// and the two tokens.
+void samlogon(Bytes m, Text &out) {
+    std::optional<uint32_t> user = smb_skip_wide_strings(m, 4, 1),
+                            slot = smb_skip_wide_strings(m, 4, 2);
+    std::optional<uint32_t> p = slot ? smb_skip_strings(m, *slot, 1) : std::nullopt;
+    if (!p || !m.has(*p, 8)) return;
+    const int32_t dss = static_cast<int32_t>(m.le32(*p + 4));
+    // The domain identifier size is the sender's word: what follows the
+    // identifier is read only when it was captured.
+    const int64_t version = int64_t{*p} + 11 + dss;
+    if (version < 0 || version > m.size() || !m.has(static_cast<uint32_t>(version), 8)) return;
+    const uint32_t n = static_cast<uint32_t>(version);
+    const uint32_t slot_len = *p - *slot - 1;
+    out.add("SAMLOGON: from \"%s\" as \"%s\" (\"%.*s\") aa=%d dss=%d ntv=%ld nttoken=%u lmtoken=%u%s",
+            smb_narrow(m, 4), smb_narrow(m, *user), text_len(slot_len), text_at(m, *slot, slot_len),
+            static_cast<int32_t>(m.le32(*p)), dss, static_cast<long>(static_cast<int32_t>(m.le32(n))),
+            m.le16(n + 4), m.le16(n + 6), separator());
+}
+
+struct LogonForm {
+    uint16_t opcode;
+    Show show;
+};
+
+constexpr std::array<LogonForm, 3> kLogonForms = {{
+    {0, domain_logon},
+    {7, getdc},
+    {18, samlogon},
+}};
+
 void logon(Bytes m, Text &out) {
-    const char *sep = separator();
     if (!m.has(0, 2)) return;
     const uint16_t opcode = m.le16(0);
-    if (opcode == 0) {
-        // Domain logon: computer, user and mailslot, then request count and token.
-        std::optional<uint32_t> s2 = smb_skip_strings(m, 2, 1), s3 = smb_skip_strings(m, 2, 2),
-                                p = smb_skip_strings(m, 2, 3);
-        if (!p || !m.has(*p, 5)) return;
-        uint32_t l1 = *s2 - 3, l2 = *s3 - *s2 - 1, l3 = *p - *s3 - 1;
-        out.add("Domainlogin: \"%.*s\" on \"%.*s\" as \"%.*s\" reqcnt=%d token=0x%x%s", text_len(l3),
-                text_at(m, *s3, l3), text_len(l1), text_at(m, 2, l1), text_len(l2),
-                text_at(m, *s2, l2), m.le16(*p + 1), m.le16(*p + 3), sep);
-    } else if (opcode == 7) {
-        std::optional<uint32_t> s2 = smb_skip_strings(m, 2, 1), p = smb_skip_strings(m, 2, 2);
-        if (!p || !m.has(*p, 2)) return;
-        uint32_t l1 = *s2 - 3, l2 = *p - *s2 - 1;
-        out.add("GETDC: \"%.*s\" on \"%.*s\" token=0x%x%s", text_len(l2), text_at(m, *s2, l2),
-                text_len(l1), text_at(m, 2, l1), m.le16(*p), sep);
-    } else if (opcode == 18) {
-        std::optional<uint32_t> user = smb_skip_wide_strings(m, 4, 1),
-                                slot = smb_skip_wide_strings(m, 4, 2);
-        std::optional<uint32_t> p = slot ? smb_skip_strings(m, *slot, 1) : std::nullopt;
-        if (!p || !m.has(*p, 8)) return;
-        const int32_t dss = static_cast<int32_t>(m.le32(*p + 4));
-        // The domain identifier size is the sender's word: check it reaches
-        // captured bytes before reading what follows it.
-        const int64_t version = int64_t{*p} + 11 + dss;
-        if (version < 0 || version > m.size() || !m.has(static_cast<uint32_t>(version), 8)) return;
-        const uint32_t n = static_cast<uint32_t>(version);
-        uint32_t slot_len = *p - *slot - 1;
-        out.add("SAMLOGON: from \"%s\" as \"%s\" (\"%.*s\") aa=%d dss=%d ntv=%ld nttoken=%u "
-                "lmtoken=%u%s",
-                smb_narrow(m, 4), smb_narrow(m, *user), text_len(slot_len),
-                text_at(m, *slot, slot_len), static_cast<int32_t>(m.le32(*p)), dss,
-                static_cast<long>(static_cast<int32_t>(m.le32(n))), m.le16(n + 4), m.le16(n + 6),
-                sep);
-    } else {
-        out.add("Domain request: %d%s", opcode, sep);
-    }
+    for (const LogonForm &f : kLogonForms)
+        if (f.opcode == opcode) return f.show(m, out);
+    out.add("Domain request: %d%s", opcode, separator());
 }
 
 // Mailslot forms: the message at the data offset, or strings behind the name.
