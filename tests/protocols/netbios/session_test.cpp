@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "decode/decoders.h"
 #include "netbios_support.h"
+#include "protocols/direct_call.h"
 
 using namespace caplib_test;
 using caplib::PROTO_NBSS;
@@ -44,5 +46,42 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Session, KeepAliveEndsWithTheCallersSeparator) {
     EXPECT_EQ(chain(PROTO_NBSS, hex("85000000"), 8192, "\r\n"), "NetBIOS-KeepAlive\r\n");
 }
+
+// What the text does not show: the id each decoder names and how far it
+// moves the cursor.
+struct Step {
+    const char *name;
+    caplib::Decoder decoder;
+    Frame frame;
+    size_t room;
+    uint32_t next;
+    uint32_t consumed;
+};
+
+class ChainStep : public ::testing::TestWithParam<Step> {};
+
+TEST_P(ChainStep, NamesNextAndConsumes) {
+    const Step &s = GetParam();
+    DirectResult r = call_decoder(s.decoder, s.frame, s.room);
+    EXPECT_EQ(r.next, s.next);
+    EXPECT_EQ(r.consumed, s.consumed);
+}
+
+const Frame kDatagram =
+    dgram(0x12, 0x02, cat({nb_encode("PC1", 0), nb_encode("WORKGROUP", 0x1E), kNegotiateResponse}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Netbios, ChainStep,
+    ::testing::Values(
+        Step{"SessionMessage", caplib::decode_nbss, cat({hex("00000025"), kNegotiateResponse}), 8192, caplib::PROTO_SMB, 4},
+        Step{"KeepAlive", caplib::decode_nbss, hex("85000000"), 8192, 0, 4},
+        Step{"SessionRequest", caplib::decode_nbss, hex("81000000"), 8192, 0, 4},
+        Step{"ShortSession", caplib::decode_nbss, hex("000000"), 8192, 0, 0},
+        Step{"NameServiceConsumesNothing", caplib::decode_nbns, cat({hex("1234 0000 0000 0000 0000 0000")}), 8192, 0, 0},
+        Step{"DatagramHandsOnUserData", caplib::decode_nbds, kDatagram, 8192, caplib::PROTO_SMB, 14 + 68},
+        Step{"DatagramCutTextConsumesNothing", caplib::decode_nbds, kDatagram, 120, 0, 0},
+        Step{"QueryRequestConsumesNothing", caplib::decode_nbds, dgram(0x14, 0, nb_encode("PC1", 0)), 8192, 0, 0},
+        Step{"SmbConsumesNothing", caplib::smb_decode, kNegotiateResponse, 8192, 0, 0}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 }  // namespace
