@@ -1,10 +1,12 @@
 // Hex dump and the value-to-text conversions.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "caplib.h"
+#include "decode/time_text.h"
 
 namespace {
 
@@ -20,10 +22,128 @@ constexpr std::array<const char *, 10> kAttributeNames = {
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr int kRow = 20;  // bytes per dump row
 
-bool printable(unsigned char c) { return c >= 0x20 && c <= 0x7E && c != '<' && c != '>' && c != '&'; }
+constexpr bool printable(unsigned char c) {
+    return c >= 0x20 && c <= 0x7E && c != '<' && c != '>' && c != '&';
+}
+
+// Per byte: its two hex digits, and its character in the right column.
+struct DumpTables {
+    char pair[256][2];
+    char shown[256];
+};
+constexpr DumpTables kDump = [] {
+    DumpTables t{};
+    for (int b = 0; b < 256; ++b) {
+        t.pair[b][0] = kHex[b >> 4];
+        t.pair[b][1] = kHex[b & 15];
+        t.shown[b] = printable(static_cast<unsigned char>(b)) ? static_cast<char>(b) : '.';
+    }
+    return t;
+}();
+
+// The whole dump, row by row, when it is known to fit: the common case of
+// a trace, where the per-position checks of the general loop cost more
+// than the dump itself. Offsets stay within four digits.
+size_t dump_rows(char *out, const unsigned char *data, uint32_t length, const char *sep,
+                 size_t sep_len) {
+    static constexpr char kLower[] = "0123456789abcdef";
+    char *q = out;
+    for (uint32_t base = 0;; base += kRow) {
+        q[0] = kLower[base >> 12 & 15];
+        q[1] = kLower[base >> 8 & 15];
+        q[2] = kLower[base >> 4 & 15];
+        q[3] = kLower[base & 15];
+        q[4] = ' ';
+        q += 5;
+        uint32_t k = length - base < kRow ? length - base : kRow;  // bytes in this row
+        const unsigned char *row = data + base;
+        for (uint32_t i = 0; i < kRow; ++i) {
+            if (i % 4 == 0) *q++ = ' ';
+            if (i < k) {
+                q[0] = kDump.pair[row[i]][0];
+                q[1] = kDump.pair[row[i]][1];
+            } else {
+                q[0] = q[1] = ' ';
+            }
+            q += 2;
+        }
+        *q++ = ' ';
+        *q++ = ' ';
+        for (uint32_t i = 0; i < k; ++i) *q++ = kDump.shown[row[i]];
+        std::memcpy(q, sep, sep_len);
+        q += sep_len;
+        if (k < kRow) break;  // the last row is never full
+    }
+    *q = '\0';
+    return static_cast<size_t>(q - out);
+}
+
+}  // namespace
+
+namespace caplib {
+namespace {
+
+// "dd.mm.yyyy hh:mm:ss" of a second in local time; 0 when the platform
+// cannot convert it.
+size_t date_time(int32_t secs, char *out) {
+    time_t s = secs;
+    struct tm tm;
+    if (!localtime_r(&s, &tm)) return 0;
+    int n = std::snprintf(out, kTimeTextRoom, "%02d.%02d.%04d %02d:%02d:%02d", tm.tm_mday,
+                          tm.tm_mon + 1, tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return n > 0 ? std::min(static_cast<size_t>(n), kTimeTextRoom - 1) : 0;
+}
+
+// ".%03d" of the milliseconds, (usec / 1000) % 1000 truncated towards
+// zero like the signed division it is; appended within the room.
+size_t add_milliseconds(int32_t usec, char *out, size_t used) {
+    int ms = (usec / 1000) % 1000;
+    if (ms >= 0 && used + 5 <= kTimeTextRoom) {
+        out[used] = '.';
+        out[used + 1] = static_cast<char>('0' + ms / 100);
+        out[used + 2] = static_cast<char>('0' + ms / 10 % 10);
+        out[used + 3] = static_cast<char>('0' + ms % 10);
+        out[used + 4] = '\0';
+        return used + 4;
+    }
+    int n = std::snprintf(out + used, kTimeTextRoom - used, ".%03d", ms);
+    return n > 0 ? std::min(used + static_cast<size_t>(n), kTimeTextRoom - 1) : used;
+}
+
+constexpr char kNoDate[] = "?DATE?";
+
+}  // namespace
+
+size_t time_text(const CAPLIB_TIMEVAL &t, char *out) {
+    size_t n = date_time(t.tv_sec, out);
+    if (n == 0) {
+        std::memcpy(out, kNoDate, sizeof kNoDate);
+        return sizeof kNoDate - 1;
+    }
+    return add_milliseconds(t.tv_usec, out, n);
+}
+
+TimeTextCache::TimeTextCache() : second_(int64_t{INT32_MIN} - 1) {
+    tzset();
+    text_[0] = '\0';
+}
+
+std::string_view TimeTextCache::text(const CAPLIB_TIMEVAL &t) {
+    if (t.tv_sec != second_) {
+        second_ = t.tv_sec;
+        date_len_ = date_time(t.tv_sec, text_);
+        converted_ = date_len_ != 0;
+    }
+    if (!converted_) return kNoDate;
+    return {text_, add_milliseconds(t.tv_usec, text_, date_len_)};
+}
+
+}  // namespace caplib
+
+namespace {
 
 // Five texts of the time ring may be held at once.
-char g_time_ring[5][64];
+char g_time_ring[5][caplib::kTimeTextRoom];
 unsigned g_time_next = 0;
 
 }  // namespace
@@ -41,15 +161,7 @@ CAPLIB_API const char *CAPLIB_attrib2str(uint32_t attribute) {
 CAPLIB_API const char *CAPLIB_timeval2str(const CAPLIB_TIMEVAL *time) {
     char *buf = g_time_ring[g_time_next];
     g_time_next = (g_time_next + 1) % 5;
-    time_t secs = time->tv_sec;
-    struct tm tm;
-    if (!localtime_r(&secs, &tm)) {
-        std::snprintf(buf, 64, "?DATE?");
-        return buf;
-    }
-    int ms = (time->tv_usec / 1000) % 1000;
-    std::snprintf(buf, 64, "%02d.%02d.%04d %02d:%02d:%02d.%03d", tm.tm_mday, tm.tm_mon + 1,
-                  tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec, ms);
+    caplib::time_text(*time, buf);
     return buf;
 }
 
@@ -67,6 +179,15 @@ CAPLIB_API int CAPLIB_string_hexdump(char *out, uint32_t size, const unsigned ch
     const size_t sep_len = std::strlen(separator);
     const size_t end = size - 1;  // index of the last byte of out
     const int64_t total = int64_t{length} + kRow - (length % kRow);
+    // Every row takes 52 characters, its printable column and the
+    // separator. The loop below asks, before each row's tail, for 20 more
+    // characters than the tail takes; a dump that fits with that margin
+    // never stops early and goes the fast way.
+    const uint64_t rows = static_cast<uint64_t>(total / kRow);
+    const uint64_t whole = rows * (52 + uint64_t{sep_len}) + static_cast<uint64_t>(length);
+    if (total <= 0x10000 && whole + 22 < end)
+        return static_cast<int>(
+            dump_rows(out, data, static_cast<uint32_t>(length), separator, sep_len));
     size_t p = 0;
     for (int64_t i = 0; i < total; ++i) {
         if (p + 3 >= end) break;
@@ -90,7 +211,7 @@ CAPLIB_API int CAPLIB_string_hexdump(char *out, uint32_t size, const unsigned ch
             out[p++] = ' ';
             out[p++] = ' ';
             for (int64_t k = i - (kRow - 1); k <= i && k < length; ++k)
-                out[p++] = printable(data[k]) ? static_cast<char>(data[k]) : '.';
+                out[p++] = kDump.shown[data[k]];
             std::memcpy(out + p, separator, sep_len);
             p += sep_len;
         }

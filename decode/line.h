@@ -17,24 +17,45 @@ public:
     // Pieces that do not fit are cut; callers size N for their longest line.
     Line &str(std::string_view s) {
         size_t k = s.size() < N - n_ ? s.size() : N - n_;
-        std::memcpy(b_ + n_, s.data(), k);
+        // Most pieces are a few characters: a loop beats a call of memcpy.
+        if (k <= 16) {
+            for (size_t i = 0; i < k; ++i) b_[n_ + i] = s[i];
+        } else {
+            std::memcpy(b_ + n_, s.data(), k);
+        }
         n_ += k;
         return *this;
     }
-    Line &chr(char c) { return str(std::string_view(&c, 1)); }
+    Line &chr(char c) {
+        if (n_ < N) b_[n_++] = c;
+        return *this;
+    }
     // Hex with exactly `digits` digits (at most 8), like "%0*X" and "%0*x".
     Line &hex(uint32_t v, unsigned digits) { return hex_digits(v, digits, "0123456789ABCDEF"); }
     Line &hex_lower(uint32_t v, unsigned digits) { return hex_digits(v, digits, "0123456789abcdef"); }
-    // Unsigned decimal right-aligned in at least `width` places, like "%*u".
+    // Unsigned decimal right-aligned in at least `width` places (at most
+    // kMaxWidth), like "%*u".
+    static constexpr unsigned kMaxWidth = 16;
     Line &dec(uint32_t v, unsigned width = 0) {
-        char d[10];
-        size_t i = sizeof d;
+        if (width > kMaxWidth) width = kMaxWidth;
+        unsigned digits = 1;
+        for (uint32_t rest = v; rest >= 10; rest /= 10) ++digits;
+        size_t total = digits < width ? width : digits;
+        if (total > N - n_) return dec_cut(v, width);
+        char *p = b_ + n_ + total;
         do {
-            d[--i] = static_cast<char>('0' + v % 10);
+            *--p = static_cast<char>('0' + v % 10);
             v /= 10;
         } while (v);
-        while (sizeof d - i < width && i > 0) d[--i] = ' ';
-        return str(std::string_view(d + i, sizeof d - i));
+        while (p > b_ + n_) *--p = ' ';
+        n_ += total;
+        return *this;
+    }
+
+    // Signed decimal, like "%d".
+    Line &sdec(int32_t v) {
+        if (v < 0) chr('-');
+        return dec(v < 0 ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v));
     }
 
     std::string_view view() const { return {b_, n_}; }
@@ -43,8 +64,19 @@ private:
     Line &hex_digits(uint32_t v, unsigned digits, const char *set) {
         char d[8];
         if (digits > sizeof d) digits = sizeof d;
-        for (unsigned i = digits; i-- > 0; v >>= 4) d[i] = set[v & 0xF];
+        for (unsigned i = 0; i < digits; ++i) d[digits - 1 - i] = set[(v >> (4 * i)) & 0xF];
         return str(std::string_view(d, digits));
+    }
+    // dec() near the end of the line: the text it would print, cut.
+    Line &dec_cut(uint32_t v, unsigned width) {
+        char d[kMaxWidth];
+        size_t i = sizeof d;
+        do {
+            d[--i] = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v);
+        while (sizeof d - i < width && i > 0) d[--i] = ' ';
+        return str(std::string_view(d + i, sizeof d - i));
     }
 
     char b_[N];

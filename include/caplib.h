@@ -49,8 +49,17 @@ extern "C" {
 #define CAPLIB_ATTR_LEVEL2 8u
 #define CAPLIB_ATTR_LEVEL3 9u
 
-/* Flags of CAPLIB_output_ascii. */
+/* Flags of CAPLIB_output_ascii.
+ * CAPLIB_ASCII_HEXDUMP: a hex dump after each record.
+ * CAPLIB_ASCII_BUFFERED: flush the stream only when its buffer fills and
+ *   at close, instead of after every record. Much faster for bulk work,
+ *   but a trace cut short by a crash misses its last records, and a write
+ *   failure of the last buffer shows only at close, where it cannot be
+ *   returned: paket reports every failure it sees, close none. A caller
+ *   that needs to know flushes and checks the stream itself (standard
+ *   output), or uses the default. */
 #define CAPLIB_ASCII_HEXDUMP 1u
+#define CAPLIB_ASCII_BUFFERED 2u
 
 /* Results of the sink slots. */
 #define CAPLIB_OK 0

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "decode/decoders.h"
+#include "decode/line.h"
 
 namespace caplib {
 namespace {
@@ -30,33 +31,34 @@ uint32_t next_for_type(uint16_t type, bool tokenring) {
     return PROTO_END;
 }
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
+// Longest line: label, two stations, " Type=0x" and four digits.
+using StationLine = Line<64>;
 
 // One station in upper-case hex; the fifth byte keeps its historic "%0X"
 // (one digit below 0x10), so 00 A0 C5 11 02 33 reads 00A0C511233.
-size_t station(char *p, Bytes b, uint32_t off) {
-    size_t n = 0;
+void station(StationLine &line, Bytes b, uint32_t off) {
     for (uint32_t i = 0; i < 6; ++i) {
         uint8_t v = b.u8(off + i);
-        if (i != 4 || v >= 0x10) p[n++] = kHexDigits[v >> 4];
-        p[n++] = kHexDigits[v & 15];
+        line.hex(v, i == 4 && v < 0x10 ? 1 : 2);
     }
-    return n;
 }
 
-// "<label> <source> -> <destination>", built without a formatted write:
-// it opens most lines of a trace.
-bool stations(Text &out, const char *label, Bytes b, uint32_t src, uint32_t dst) {
-    char line[48];
-    size_t n = station(line, b, src);
-    std::memcpy(line + n, " -> ", 4);
-    n += 4;
-    n += station(line + n, b, dst);
-    return out.put(label) && out.put(' ') && out.put(std::string_view(line, n));
+// "<label> <source> -> <destination>", then " <key>0x%04x" when key is
+// given, and the separator. It opens most lines of a trace, so it is
+// built without a formatted write.
+bool stations(Text &out, const char *label, Bytes b, uint32_t src, uint32_t dst,
+              const char *key = nullptr, uint16_t value = 0) {
+    StationLine line;
+    line.str(label).chr(' ');
+    station(line, b, src);
+    line.str(" -> ");
+    station(line, b, dst);
+    if (key) line.str(key).hex_lower(value, 4);
+    return out.put(line.view()) && out.put(separator());
 }
 
 bool length_line(Text &out, const char *label, Bytes b, uint16_t t) {
-    return stations(out, label, b, 6, 0) && out.add(" Len=0x%04x%s", t, separator());
+    return stations(out, label, b, 6, 0, " Len=0x", t);
 }
 
 constexpr uint16_t kMaxLength = 1500;  // above: an Ethernet II type
@@ -73,8 +75,7 @@ uint32_t decode_ethernet(Cursor &cur, Text &out) {
     uint16_t t = b.be16(12);
 
     if (t > kMaxLength) {
-        if (!stations(out, "Ethernet II", b, src, dst) || !out.add(" Type=0x%04x%s", t, separator()))
-            return PROTO_END;
+        if (!stations(out, "Ethernet II", b, src, dst, " Type=0x", t)) return PROTO_END;
         cur.consume(14);
         return next_for_type(t, false);
     }
@@ -113,14 +114,12 @@ uint32_t decode_tokenring(Cursor &cur, Text &out) {
             return PROTO_END;
         }
         uint16_t type = b.be16(llc + 6);
-        if (!stations(out, "Tokenring SNAP", b, src, dst) ||
-            !out.add(" Type=0x%04x%s", type, separator()))
-            return PROTO_END;
+        if (!stations(out, "Tokenring SNAP", b, src, dst, " Type=0x", type)) return PROTO_END;
         cur.consume(llc + 8);
         return next_for_type(type, true);
     }
     if (b.starts_with(llc, {0xE0, 0xE0, 0x03})) {
-        if (!stations(out, "Tokenring 802.2", b, src, dst) || !out.put(separator())) return PROTO_END;
+        if (!stations(out, "Tokenring 802.2", b, src, dst)) return PROTO_END;
         cur.consume(llc + 3);
         return PROTO_IPX;
     }

@@ -5,6 +5,7 @@
 
 #include "decode/decoders.h"
 #include "decode/line.h"
+#include "protocols/ip/dotted.h"
 #include "protocols/netbios/netbios.h"
 
 namespace caplib {
@@ -87,14 +88,14 @@ constexpr std::array<const char *, 8> kRcodes = {
     "refused",        "already active", "name conflict",
 };
 
-const char *rcode_text(uint32_t rcode) {
-    if (rcode < kRcodes.size() && kRcodes[rcode]) return kRcodes[rcode];
-    static char buf[8];
-    std::snprintf(buf, sizeof buf, "RC=%d", static_cast<int>(rcode));
-    return buf;
+// The result code: its text, or "RC=%d".
+template <size_t N>
+Line<N> &rcode_text(Line<N> &line, uint32_t rcode) {
+    if (rcode < kRcodes.size() && kRcodes[rcode]) return line.str(kRcodes[rcode]);
+    return line.str("RC=").dec(rcode);
 }
 
-const char *flag(uint32_t bit) { return bit ? "1" : "0"; }
+char flag(uint32_t bit) { return bit ? '1' : '0'; }
 
 struct Record {
     nb_name name;
@@ -174,13 +175,22 @@ bool read_message(Bytes m, Message &msg) {
     return true;
 }
 
+// "  name=%s type=%s class=%s" behind a label; the lines of a name
+// message are assembled without formatted writes.
+bool name_type_class(Text &out, const char *label, const nb_name &name, uint16_t type, uint16_t cls) {
+    return out.put("  ") && out.put(label) && out.put(": name=") && out.put(nb_name_text(name)) &&
+           out.put(" type=") && out.put(type_name(type)) && out.put(" class=") && out.put(class_name(cls));
+}
+
 // The record line and its data lines; false when the text ran out.
 bool show_record(const Section &s, Text &out) {
     const Record &rec = s.first;
     const char *sep = separator();
-    if (!out.add("  %s: name=%s type=%s class=%s ttl=%d rdlen=%d%s", s.label, nb_name_text(rec.name),
-                 type_name(rec.type), class_name(rec.cls), static_cast<int32_t>(rec.ttl),
-                 static_cast<int>(rec.rdata.size()), sep))
+    // "  %s: name=%s type=%s class=%s ttl=%d rdlen=%d%s"
+    Line<32> numbers;
+    numbers.str(" ttl=").sdec(static_cast<int32_t>(rec.ttl)).str(" rdlen=").dec(rec.rdata.size());
+    if (!name_type_class(out, s.label, rec.name, rec.type, rec.cls) || !out.put(numbers.view()) ||
+        !out.put(sep))
         return false;
     const Bytes d = rec.rdata;
     if (d.empty() || rec.cls != kClassIn) return true;
@@ -189,9 +199,12 @@ bool show_record(const Section &s, Text &out) {
     if (rec.type == kTypeNb && d.size() >= 6) {
         for (uint32_t e = 0; e + 6 <= d.size(); e += 6) {
             if (std::strlen(sep) + 2 * w + 26 > out.left()) return true;
-            if (!out.add("  %*.*srdata: 0x%x %d.%d.%d.%d%s", w, w, "", d.u8(e), d.u8(e + 2),
-                         d.u8(e + 3), d.u8(e + 4), d.u8(e + 5), sep))
-                return false;
+            // "  %*.*srdata: 0x%x %d.%d.%d.%d%s" with w blanks
+            Line<64> line;
+            for (int i = 0; i < w + 2; ++i) line.chr(' ');
+            hex_plain(line.str("rdata: 0x"), d.u8(e)).chr(' ');
+            dotted(line, d, e + 2);
+            if (!out.put(line.view()) || !out.put(sep)) return false;
         }
     } else if (rec.type == kTypeNbstat) {
         uint32_t pos = 1;
@@ -291,15 +304,20 @@ uint32_t decode_nbns(Cursor &cur, Text &out) {
     Message msg{};
     if (!read_message(cur.view(), msg)) return PROTO_END;
     const char *sep = separator();
-    if (!out.add("NMB ID=%d OP=%s(%d) R=%s B=%s RA=%s RD=%s T=%s A=%s %s%s  qdcount=%d ancount=%d "
-                 "nscount=%d arcount=%d%s",
-                 msg.id, opcode_name(msg.opcode), static_cast<int>(msg.opcode), flag(msg.r),
-                 flag(msg.b), flag(msg.ra), flag(msg.rd), flag(msg.tc), flag(msg.aa),
-                 rcode_text(msg.rcode), sep, msg.qdcount, msg.sections[0].count,
-                 msg.sections[1].count, msg.sections[2].count, sep))
+    // "NMB ID=%d OP=%s(%d) R=%s B=%s RA=%s RD=%s T=%s A=%s %s%s" and
+    // "  qdcount=%d ancount=%d nscount=%d arcount=%d%s"
+    Line<128> head;
+    head.str("NMB ID=").dec(msg.id).str(" OP=").str(opcode_name(msg.opcode)).chr('(').dec(msg.opcode);
+    head.str(") R=").chr(flag(msg.r)).str(" B=").chr(flag(msg.b)).str(" RA=").chr(flag(msg.ra));
+    head.str(" RD=").chr(flag(msg.rd)).str(" T=").chr(flag(msg.tc)).str(" A=").chr(flag(msg.aa)).chr(' ');
+    rcode_text(head, msg.rcode);
+    Line<80> counts;
+    counts.str("  qdcount=").dec(msg.qdcount).str(" ancount=").dec(msg.sections[0].count);
+    counts.str(" nscount=").dec(msg.sections[1].count).str(" arcount=").dec(msg.sections[2].count);
+    if (!out.put(head.view()) || !out.put(sep) || !out.put(counts.view()) || !out.put(sep))
         return PROTO_END;
-    if (msg.qdcount && !out.add("  question: name=%s type=%s class=%s%s", nb_name_text(msg.qname),
-                                type_name(msg.qtype), class_name(msg.qclass), sep))
+    if (msg.qdcount &&
+        (!name_type_class(out, "question", msg.qname, msg.qtype, msg.qclass) || !out.put(sep)))
         return PROTO_END;
     for (const Section &s : msg.sections)
         if (s.count && !show_record(s, out)) return PROTO_END;
