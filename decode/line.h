@@ -38,15 +38,23 @@ public:
     static constexpr unsigned kMaxWidth = 16;
     Line &dec(uint32_t v, unsigned width = 0) {
         if (width > kMaxWidth) width = kMaxWidth;
-        unsigned digits = 1;
-        for (uint32_t rest = v; rest >= 10; rest /= 10) ++digits;
+        unsigned digits = decimal_digits(v);
         size_t total = digits < width ? width : digits;
         if (total > N - n_) return dec_cut(v, width);
         char *p = b_ + n_ + total;
-        do {
-            *--p = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v);
+        // Two digits per step from a table of the pairs 00..99.
+        while (v >= 100) {
+            unsigned pair = (v % 100) * 2;
+            v /= 100;
+            *--p = kPairs[pair + 1];
+            *--p = kPairs[pair];
+        }
+        if (v >= 10) {
+            *--p = kPairs[v * 2 + 1];
+            *--p = kPairs[v * 2];
+        } else {
+            *--p = static_cast<char>('0' + v);
+        }
         while (p > b_ + n_) *--p = ' ';
         n_ += total;
         return *this;
@@ -61,6 +69,17 @@ public:
     std::string_view view() const { return {b_, n_}; }
 
 private:
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+
+    static unsigned decimal_digits(uint32_t v) {
+        unsigned n = 1;
+        for (; v >= 10000; v /= 10000) n += 4;
+        return n + (v >= 10) + (v >= 100) + (v >= 1000);
+    }
+
     Line &hex_digits(uint32_t v, unsigned digits, const char *set) {
         char d[8];
         if (digits > sizeof d) digits = sizeof d;
