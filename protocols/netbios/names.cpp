@@ -5,6 +5,7 @@
 
 #include "decode/decoders.h"
 #include "decode/line.h"
+#include "decode/names.h"
 #include "protocols/ip/dotted.h"
 #include "protocols/netbios/netbios.h"
 
@@ -22,12 +23,7 @@ static_assert(sizeof("be/Network-Monitor-Server") - 1 == kServiceMax);
 // 16 bytes shown as "\xNN", "(" service ")", "." and the longest scope.
 constexpr size_t kNameTextMax = 16 * 4 + 1 + kServiceMax + 1 + 1 + kMaxScope;
 
-struct Service {
-    uint8_t suffix;
-    const char *name;
-};
-
-constexpr std::array<Service, 13> kServices = {{
+constexpr std::array<Named, 13> kServices = {{
     {0x00, "Workstation"},
     {0x01, "Register"},
     {0x03, "Messager"},
@@ -44,9 +40,8 @@ constexpr std::array<Service, 13> kServices = {{
 }};
 
 const char *service_name(uint8_t suffix) {
-    for (const Service &s : kServices)
-        if (s.suffix == suffix) return s.name;
-    return "???";
+    const char *name = name_of(kServices, suffix);
+    return name ? name : "???";
 }
 
 constexpr std::array<const char *, 9> kOpcodes = {
@@ -57,11 +52,6 @@ const char *opcode_name(uint32_t op) {
     return op < kOpcodes.size() && kOpcodes[op] ? kOpcodes[op] : "<unknown opcode>";
 }
 
-struct Named {
-    uint16_t value;
-    const char *text;
-};
-
 constexpr std::array<Named, 5> kTypes = {{
     {1, "A"}, {2, "NS"}, {10, "NULL"}, {32, "NB"}, {33, "NBSTAT"},
 }};
@@ -69,8 +59,7 @@ constexpr std::array<Named, 5> kTypes = {{
 constexpr uint16_t kTypeNb = 32, kTypeNbstat = 33, kClassIn = 1;
 
 const char *type_name(uint16_t type) {
-    for (const Named &t : kTypes)
-        if (t.value == type) return t.text;
+    if (const char *name = name_of(kTypes, type)) return name;
     static char buf[8];
     std::snprintf(buf, sizeof buf, "%d", type);
     return buf;

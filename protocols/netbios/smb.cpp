@@ -6,17 +6,13 @@
 
 #include "decode/decoders.h"
 #include "decode/line.h"
+#include "decode/names.h"
 #include "protocols/netbios/netbios.h"
 
 namespace caplib {
 namespace {
 
-struct Command {
-    uint8_t code;
-    const char *name;
-};
-
-constexpr Command kCommandList[] = {
+constexpr Named kCommandList[] = {
     {0x00, "mkdir"},
     {0x01, "rmdir"},
     {0x02, "open"},
@@ -95,7 +91,7 @@ constexpr Command kCommandList[] = {
 
 constexpr std::array<const char *, 256> kCommands = [] {
     std::array<const char *, 256> t{};
-    for (const Command &c : kCommandList) t[c.code] = c.name;
+    for (const Named &c : kCommandList) t[c.value] = c.text;
     return t;
 }();
 
