@@ -100,10 +100,11 @@ uint16_t checksum(const uint8_t *p, size_t n) {
 
 }  // namespace
 
-Mix::Mix(Kind kind, uint64_t seed, int32_t start)
+Mix::Mix(Kind kind, uint64_t seed, int32_t start, int32_t start_usec)
     : kind_(kind),
       state_(seed * 0x9E3779B97F4A7C15ull + 0x2545F4914F6CDD1Dull),
       sec_(start),
+      usec_(start_usec),
       web_(96),
       smb_(12),
       ppp_(8) {

@@ -24,7 +24,8 @@ inline constexpr int32_t kDefaultStart = 1774745998;
 
 class Mix {
 public:
-    explicit Mix(Kind kind, uint64_t seed = 1, int32_t start = kDefaultStart);
+    // The first record comes in second `start`, after `start_usec`.
+    explicit Mix(Kind kind, uint64_t seed = 1, int32_t start = kDefaultStart, int32_t start_usec = 0);
 
     // The next record; it and its bytes stay valid until the next call.
     const CAPLIB_PAKET &next();
@@ -77,7 +78,7 @@ private:
     Kind kind_;
     uint64_t state_;
     int32_t sec_;
-    int32_t usec_ = 0;
+    int32_t usec_;
     uint32_t number_ = 0;
     uint32_t session_left_ = 0;  // PPP: records left in the current session
     uint32_t session_step_ = 0;

@@ -1,0 +1,298 @@
+// The trace writer's fast paths (header line, cached time text, table hex
+// dump, buffered stream) against the formatted writes they replace, over
+// the whole benchmark mix, in a zone whose daylight-saving switches the
+// mix and the time cases cross.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "caplib.h"
+#include "capture/capture_test_util.h"
+#include "bench/mix.h"
+#include "support.h"
+
+using namespace caplib_test;
+
+namespace {
+
+// Central European time as a rule, so no zone file is needed.
+constexpr const char *kZone = "CET-1CEST,M3.5.0,M10.5.0/3";
+constexpr int32_t kSpringSwitch = 1774746000;  // 2026-03-29 01:00 UTC
+
+class ZoneGuard {
+public:
+    explicit ZoneGuard(const char *tz) {
+        const char *old = std::getenv("TZ");
+        had_ = old != nullptr;
+        if (old) saved_ = old;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~ZoneGuard() {
+        if (had_)
+            setenv("TZ", saved_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::string saved_;
+    bool had_ = false;
+};
+
+std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char *fmt, ...) {
+    char buf[1024];
+    va_list ap;
+    va_start(ap, fmt);
+    int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    return std::string(buf, n < 0 ? 0 : static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
+}
+
+// The time text by localtime and one formatted write per record.
+std::string reference_time(const CAPLIB_TIMEVAL &t) {
+    time_t s = t.tv_sec;
+    struct tm *tm = std::localtime(&s);
+    if (!tm) return "?DATE?";
+    return format("%02d.%02d.%04d %02d:%02d:%02d.%03d", tm->tm_mday, tm->tm_mon + 1, tm->tm_year + 1900,
+                  tm->tm_hour, tm->tm_min, tm->tm_sec, (t.tv_usec / 1000) % 1000);
+}
+
+// The hex dump as the general loop writes it: position by position, the
+// offsets by a formatted write, the bytes by their digits.
+void reference_dump(std::string &out, const uint8_t *data, int32_t length, const char *sep, size_t size) {
+    const size_t start = out.size(), end = size - 1, sep_len = std::strlen(sep);
+    const int64_t total = int64_t{length} + 20 - (length % 20);
+    for (int64_t i = 0; i < total; ++i) {
+        size_t p = out.size() - start;
+        if (p + 3 >= end) break;
+        int col = static_cast<int>(i % 20);
+        if (col == 0) {
+            if (p + 8 >= end) break;
+            char offset[16];
+            std::snprintf(offset, sizeof offset, "%04x ", static_cast<unsigned>(i));
+            out += offset;
+        }
+        if (col % 4 == 0) out += ' ';
+        if (i < length) {
+            out += "0123456789ABCDEF"[data[i] >> 4];
+            out += "0123456789ABCDEF"[data[i] & 15];
+        } else {
+            out += "  ";
+        }
+        if (col == 19) {
+            if (out.size() - start + sep_len + 22 >= end) break;
+            out += "  ";
+            for (int64_t k = i - 19; k <= i && k < length; ++k) {
+                uint8_t c = data[k];
+                bool shown = c >= 0x20 && c <= 0x7E && c != '<' && c != '>' && c != '&';
+                out += shown ? static_cast<char>(c) : '.';
+            }
+            out += sep;
+        }
+    }
+}
+
+// One record as the writer printed it with formatted writes, appended to
+// the trace text without (plain) and with (dumped) its hex dump.
+void reference_record(uint32_t count, const CAPLIB_PAKET &p, const char *sep, std::string &plain,
+                      std::string &dumped) {
+    char head[512];
+    int n = std::snprintf(head, sizeof head, "\n%u. %s %s %s %s %u/%u %s", count,
+                          reference_time(p.time).c_str(), p.name ? p.name : "-NULL-",
+                          CAPLIB_layer2str(p.layer), p.direction ? ">>>" : "<<<", p.length,
+                          p.orig_length, CAPLIB_attrib2str(p.attribute));
+    if (p.layer == CAPLIB_LAYER_PPP)
+        n += std::snprintf(head + n, sizeof head - static_cast<size_t>(n), " Channel=%u", p.channel);
+    n += std::snprintf(head + n, sizeof head - static_cast<size_t>(n), "%s", sep);
+    static char decoded[8192];
+    CAPLIB_decode(p.layer, p.data, p.length, decoded, static_cast<uint32_t>(sizeof decoded) - n, sep);
+    for (std::string *text : {&plain, &dumped}) {
+        text->append(head, static_cast<size_t>(n));
+        *text += decoded;
+    }
+    reference_dump(dumped, p.data, static_cast<int32_t>(p.length), sep, 8192);
+}
+
+// The whole file in one read: traces of the mix run to megabytes.
+std::string read_text(const std::string &path) {
+    std::string text;
+    FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) return text;
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0) {
+        text.resize(static_cast<size_t>(st.st_size));
+        text.resize(std::fread(text.data(), 1, text.size(), f));
+    }
+    std::fclose(f);
+    return text;
+}
+
+// Runs the writer over the records and compares the whole trace; on a
+// difference, shows the first record that differs.
+void expect_trace(const std::vector<CAPLIB_PAKET> &records, const std::string &want, uint32_t flags,
+                  const char *sep, const std::string &base) {
+    CAPLIB_OUTPUT *out = CAPLIB_output_ascii(base.c_str(), sep, flags);
+    ASSERT_NE(out, nullptr);
+    for (const CAPLIB_PAKET &p : records) {
+        CAPLIB_PAKET copy = p;
+        ASSERT_EQ(CAPLIB_output_paket(out, &copy), 0);
+    }
+    CAPLIB_output_close(out, 0);
+    std::string got = read_text(base + ".log");
+    if (got == want) return;
+    size_t at = 0;
+    while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
+    size_t from = want.rfind("\n\n", at);
+    from = from == std::string::npos ? 0 : from + 1;
+    ADD_FAILURE() << "flags " << flags << ", first difference at byte " << at << ":\n"
+                  << got.substr(from, at - from + 200) << "\nexpected:\n"
+                  << want.substr(from, at - from + 200);
+}
+
+// Both captures of the mix, kept in memory with their texts.
+struct MixCase {
+    const char *name;
+    caplib_mix::Kind kind;
+    uint32_t records;
+    const char *sep;
+};
+
+class TraceMix : public ::testing::TestWithParam<MixCase> {};
+
+TEST_P(TraceMix, FastPathsPrintWhatFormattedWritesPrint) {
+    const MixCase &c = GetParam();
+    ZoneGuard zone(kZone);
+    // A fifth of a second before the spring switch.
+    caplib_mix::Mix mix(c.kind, 1, kSpringSwitch - 1, 800000);
+    std::vector<std::vector<uint8_t>> frames;
+    std::vector<CAPLIB_PAKET> records;
+    frames.reserve(c.records);
+    records.reserve(c.records);
+    for (uint32_t i = 0; i < c.records; ++i) {
+        const CAPLIB_PAKET &p = mix.next();
+        frames.emplace_back(p.data, p.data + p.length);
+        records.push_back(p);
+        records.back().data = frames.back().data();
+    }
+    // The mix crosses the spring switch: both sides of it are traced.
+    ASSERT_LT(records.front().time.tv_sec, kSpringSwitch);
+    ASSERT_GE(records.back().time.tv_sec, kSpringSwitch);
+
+    std::string plain, dumped;
+    plain.reserve(400 * size_t{c.records});
+    dumped.reserve(2400 * size_t{c.records});
+    for (uint32_t i = 0; i < c.records; ++i) reference_record(i + 1, records[i], c.sep, plain, dumped);
+    TempDir dir;
+    expect_trace(records, plain, 0, c.sep, dir.path("flushed"));
+    expect_trace(records, dumped, CAPLIB_ASCII_HEXDUMP | CAPLIB_ASCII_BUFFERED, c.sep, dir.path("buffered"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Mix, TraceMix,
+                         ::testing::Values(MixCase{"Ethernet", caplib_mix::Kind::ethernet, 20000, "\n"},
+                                           MixCase{"Ppp", caplib_mix::Kind::ppp, 5000, "\r\n"}),
+                         [](const ::testing::TestParamInfo<MixCase> &info) { return info.param.name; });
+
+// Records around both switches of the zone: the cached text must follow
+// the clock, including the hour that repeats in autumn.
+TEST(TraceTime, AcrossDaylightSavingSwitches) {
+    ZoneGuard zone(kZone);
+    struct Case {
+        int32_t sec, usec;
+        const char *text;
+    } cases[] = {
+        {1774745999, 999000, "29.03.2026 01:59:59.999"},  // last second of winter time
+        {1774746000, 0, "29.03.2026 03:00:00.000"},
+        {1774746000, 500000, "29.03.2026 03:00:00.500"},
+        {1792889999, 0, "25.10.2026 02:59:59.000"},  // last second of summer time
+        {1792890000, 1000, "25.10.2026 02:00:00.001"},  // the hour again
+        {1792889999, 2000, "25.10.2026 02:59:59.002"},  // back in time: the cache follows
+        {-1, -5000, "01.01.1970 00:59:59.-05"},  // a negative remainder prints as it did
+    };
+    std::vector<OwnedRecord> recs;
+    std::string want;
+    uint32_t n = 0;
+    for (const Case &c : cases) {
+        OwnedRecord r;
+        r.name = "t";
+        r.paket.layer = 9;
+        r.paket.time = {c.sec, c.usec};
+        recs.push_back(r);
+        want += format("\n%u. %s t ??? <<< 0/0 Normal\n", ++n, c.text);
+    }
+    TempDir dir;
+    std::string base = dir.path("dst");
+    CAPLIB_OUTPUT *out = CAPLIB_output_ascii(base.c_str(), nullptr, 0);
+    ASSERT_NE(out, nullptr);
+    for (OwnedRecord &r : recs) ASSERT_EQ(CAPLIB_output_paket(out, r.get()), 0);
+    CAPLIB_output_close(out, 0);
+    EXPECT_EQ(read_text(base + ".log"), want);
+}
+
+// The default flushes every record; buffered output reaches the file when
+// the buffer fills or the writer closes.
+TEST(TraceModes, DefaultFlushesEachRecordBufferedHoldsBack) {
+    TempDir dir;
+    OwnedRecord r;
+    r.name = "x";
+    r.paket.layer = 9;
+    size_t record = 0;  // bytes of one record's text
+    for (uint32_t flags : {0u, CAPLIB_ASCII_BUFFERED}) {
+        std::string base = dir.path(flags ? "buffered" : "flushed");
+        CAPLIB_OUTPUT *out = CAPLIB_output_ascii(base.c_str(), nullptr, flags);
+        ASSERT_NE(out, nullptr);
+        ASSERT_EQ(CAPLIB_output_paket(out, r.get()), 0);
+        size_t first = read_text(base + ".log").size();
+        ASSERT_EQ(CAPLIB_output_paket(out, r.get()), 0);
+        size_t second = read_text(base + ".log").size();
+        CAPLIB_output_close(out, 0);
+        size_t closed = read_text(base + ".log").size();
+        if (!flags) record = first;
+        EXPECT_GT(record, 0u);
+        EXPECT_EQ(first, flags ? 0 : record) << flags;
+        EXPECT_EQ(second, flags ? 0 : 2 * record) << flags;
+        EXPECT_EQ(closed, 2 * record) << flags;
+    }
+    EXPECT_EQ(read_text(dir.path("buffered.log")), read_text(dir.path("flushed.log")));
+}
+
+// A device that takes no data: the default fails on the first record, the
+// buffered writer on the record whose write meets the full buffer.
+TEST(TraceModes, WriteFailuresAreReported) {
+    struct stat st;
+    if (stat("/dev/full", &st) != 0) GTEST_SKIP() << "no /dev/full";
+    TempDir dir;
+    OwnedRecord r;
+    r.name = "x";
+    r.paket.layer = 9;
+    for (uint32_t flags : {0u, CAPLIB_ASCII_BUFFERED, CAPLIB_ASCII_BUFFERED | CAPLIB_ASCII_HEXDUMP}) {
+        std::string base = dir.path("full" + std::to_string(flags));
+        ASSERT_EQ(symlink("/dev/full", (base + ".log").c_str()), 0);
+        CAPLIB_OUTPUT *out = CAPLIB_output_ascii(base.c_str(), nullptr, flags);
+        ASSERT_NE(out, nullptr);
+        int rc = 0;
+        uint32_t written = 0;
+        while (rc == 0 && written < 1000000) {
+            rc = CAPLIB_output_paket(out, r.get());
+            if (rc == 0) ++written;
+        }
+        CAPLIB_output_close(out, rc);
+        EXPECT_EQ(rc, CAPLIB_ERR_WRITE) << flags;
+        if (flags == 0) {
+            EXPECT_EQ(written, 0u);
+        }
+    }
+}
+
+}  // namespace
