@@ -161,6 +161,33 @@ void expect_trace(const std::vector<CAPLIB_PAKET> &records, const std::string &w
                   << want.substr(from, at - from + 200);
 }
 
+// The row-by-row dump takes over only when the general loop could not
+// stop early: on both sides of that bound the two print the same.
+TEST(HexDumpPaths, RowsMatchTheGeneralLoop) {
+    std::vector<uint8_t> data(65536);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 3);
+    const std::string long_sep(40, '|');
+    for (int32_t length : {0, 1, 19, 20, 21, 39, 40, 61, 1514, 65515, 65516, 65536}) {
+        for (const char *sep : {"", "\n", "\r\n", long_sep.c_str()}) {
+            size_t rows = static_cast<size_t>(length) / 20 + 1;
+            size_t whole = rows * (52 + std::strlen(sep)) + static_cast<size_t>(length);
+            std::vector<size_t> sizes = {1, 9, 60, 8192, whole + 24, whole + 25};
+            for (size_t size = whole > 4 ? whole - 4 : 1; size < whole + 30 && length < 2000; ++size)
+                sizes.push_back(size);
+            for (size_t size : sizes) {
+                std::vector<char> out(size + 8, 'Z');
+                int n = CAPLIB_string_hexdump(out.data(), static_cast<uint32_t>(size), data.data(), length, sep);
+                std::string want;
+                reference_dump(want, data.data(), length, sep, size);
+                ASSERT_EQ(std::string(out.data(), static_cast<size_t>(n)), want)
+                    << "length " << length << ", separator of " << std::strlen(sep) << ", size " << size;
+                ASSERT_EQ(out[static_cast<size_t>(n)], '\0');
+                ASSERT_EQ(out[size], 'Z');
+            }
+        }
+    }
+}
+
 // Both captures of the mix, kept in memory with their texts.
 struct MixCase {
     const char *name;

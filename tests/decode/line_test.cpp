@@ -31,10 +31,31 @@ TEST(Line, PiecesMatchTheirConversions) {
         }
 }
 
+TEST(Line, SignedAndWideDecimals) {
+    for (int32_t v : {0, 7, -7, 100, -100, 2147483647, -2147483647 - 1}) {
+        caplib::Line<32> l;
+        l.sdec(v);
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%d", v);
+        EXPECT_EQ(l.view(), buf) << v;
+    }
+    for (unsigned width : {10u, 11u, 16u}) {
+        caplib::Line<32> l;
+        l.dec(42, width);
+        EXPECT_EQ(l.view(), printf_text("%*u", width, 42)) << width;
+    }
+}
+
 TEST(Line, CutsAtItsSize) {
     caplib::Line<4> l;
     l.str("abc").str("def").chr('g');
     EXPECT_EQ(l.view(), "abcd");
+    // A number that does not fit keeps its first places.
+    for (unsigned width : {0u, 8u}) {
+        caplib::Line<6> d;
+        d.str("ab").dec(1234567, width);
+        EXPECT_EQ(d.view(), ("ab" + printf_text("%*u", width, 1234567)).substr(0, 6)) << width;
+    }
 }
 
 }  // namespace
