@@ -3,6 +3,7 @@
 #include <array>
 
 #include "decode/decoders.h"
+#include "decode/line.h"
 
 namespace caplib {
 namespace {
@@ -79,14 +80,15 @@ uint32_t decode_icmp(Cursor &cur, Text &out) {
     }
     uint8_t type = b.u8(0), code = b.u8(1);
     const char *text = message_text(type, code);
-    bool ok;
+    // "Type=%02X Code=%02X%s", "%s id=%d seq=%d%s" or "%s%s"
+    Line<80> line;
     if (!text)
-        ok = out.add("Type=%02X Code=%02X%s", type, code, separator());
+        line.str("Type=").hex(type, 2).str(" Code=").hex(code, 2);
     else if ((type == kEchoReply || type == kEchoRequest) && code == 0)
-        ok = out.add("%s id=%d seq=%d%s", text, b.be16(4), b.be16(6), separator());
+        line.str(text).str(" id=").dec(b.be16(4)).str(" seq=").dec(b.be16(6));
     else
-        ok = out.add("%s%s", text, separator());
-    if (!ok) return PROTO_END;
+        line.str(text);
+    if (!out.put(line.view()) || !out.put(separator())) return PROTO_END;
     cur.consume(8);
 
     if (!quotes_datagram(type)) return PROTO_END;

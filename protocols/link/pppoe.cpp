@@ -1,10 +1,10 @@
 // PPP over Ethernet: discovery packets with their tags, and the session
 // header in front of a PPP frame.
 #include <array>
-#include <cstdio>
 #include <string_view>
 
 #include "decode/decoders.h"
+#include "decode/line.h"
 #include "decode/names.h"
 
 namespace caplib {
@@ -20,20 +20,6 @@ constexpr std::array<Named, 8> kCodes = {{
     {0xD3, "Active Discovery Message (PADM draft)"},
     {0xD4, "Active Discovery Network (PADN draft)"},
 }};
-
-struct CodeName {
-    char text[sizeof "Active Discovery Session-confirmation (PADS)"];  // the longest
-};
-
-CodeName pppoe_code_name(uint8_t code) {
-    CodeName n{};
-    if (const char *name = name_of(kCodes, code)) {
-        std::snprintf(n.text, sizeof n.text, "%s", name);
-        return n;
-    }
-    std::snprintf(n.text, sizeof n.text, "code=0x%x", code);
-    return n;
-}
 
 // How a tag's value is shown.
 enum class Value {
@@ -139,8 +125,17 @@ bool header_line(Bytes b, Text &out) {
         out.add("sliced PPPoE Discovery header%s", separator());
         return false;
     }
-    out.add("PPPoE %u/%u session_id=%u length=%u %s%s", b.u8(0) >> 4, b.u8(0) & 0x0F, b.be16(2),
-            b.be16(4), pppoe_code_name(b.u8(1)).text, separator());
+    // "PPPoE %u/%u session_id=%u length=%u %s%s": every frame of a session
+    // has it.
+    Line<112> line;
+    line.str("PPPoE ").dec(b.u8(0) >> 4).chr('/').dec(b.u8(0) & 0x0F).str(" session_id=").dec(b.be16(2));
+    line.str(" length=").dec(b.be16(4)).chr(' ');
+    const uint8_t code = b.u8(1);
+    if (const char *name = name_of(kCodes, code))
+        line.str(name);
+    else
+        line.str("code=0x").hex_lower(code, code < 0x10 ? 1 : 2);  // "code=0x%x"
+    if (out.put(line.view())) out.put(separator());
     return true;
 }
 

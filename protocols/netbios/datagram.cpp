@@ -62,8 +62,11 @@ uint32_t decode_nbds(Cursor &cur, Text &out) {
     const char *sep = separator();
     for (std::string_view line : {kind.view(), source.view()})
         if (!out.put(line) || !out.put(sep)) return PROTO_END;
-    if (!out.add("  src=%s dest=%s dsize=%d%s", nb_name_text(src), nb_name_text(dst),
-                 static_cast<int>(n - header), sep))
+    // "  src=%s dest=%s dsize=%d%s"
+    Line<24> size;
+    size.str(" dsize=").dec(n - header);
+    if (!out.put("  src=") || !out.put(nb_name_text(src)) || !out.put(" dest=") ||
+        !out.put(nb_name_text(dst)) || !out.put(size.view()) || !out.put(sep))
         return PROTO_END;
     if (!carries_data(type)) return PROTO_END;
     cur.consume(header);

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "decode/decoders.h"
+#include "decode/line.h"
 #include "protocols/netbios/netbios.h"
 
 namespace caplib {
@@ -41,28 +42,44 @@ struct BrowseForm {
     Show show;
 };
 
+// Announcements are most of the browser traffic: their lines, and those
+// of the requests around them, are assembled without formatted writes.
 void announcement(Bytes m, Text &out) {
     const char *sep = separator();
-    if (!out.add("BROWSE Anncounce(%d) %s", m.u8(0), name16(m, 6))) return;
+    // "BROWSE Anncounce(%d) %s"
+    Line<32> opcode;
+    opcode.str("BROWSE Anncounce(").dec(m.u8(0)).str(") ");
+    if (!out.put(opcode.view()) || !out.put(name16(m, 6))) return;
     std::optional<uint32_t> comment = m.cstr_len(32);
     if (!comment) {
         out.put(sep);  // the rest was not captured: end the line here
         return;
     }
-    out.add(" count=%d ttl=%d OS=(%d,%d) stype=0x%lx sig=0x%lx 0x%lx comment=%s%s", m.u8(1),
-            static_cast<int>(m.le32(2) / 1000), m.u8(22), m.u8(23),
-            static_cast<unsigned long>(m.le32(24)), static_cast<unsigned long>(m.u8(28)),
-            static_cast<unsigned long>(m.u8(30)), smb_escape(m, 32), sep);
+    // " count=%d ttl=%d OS=(%d,%d) stype=0x%lx sig=0x%lx 0x%lx comment=%s%s"
+    Line<112> fields;
+    fields.str(" count=").dec(m.u8(1)).str(" ttl=").dec(m.le32(2) / 1000).str(" OS=(").dec(m.u8(22));
+    fields.chr(',').dec(m.u8(23)).str(") stype=0x");
+    hex_plain(fields, m.le32(24)).str(" sig=0x");
+    hex_plain(fields, m.u8(28)).str(" 0x");
+    hex_plain(fields, m.u8(30)).str(" comment=");
+    if (out.put(fields.view()) && out.put(smb_escape(m, 32))) out.put(sep);
 }
 
 void announcement_request(Bytes m, Text &out) {
-    out.add("BROWSE Anncouncement request from \"%s\" token=0x%x%s", name16(m, 2), m.u8(1),
-            separator());
+    // "BROWSE Anncouncement request from \"%s\" token=0x%x%s"
+    Line<24> token;
+    hex_plain(token.str("\" token=0x"), m.u8(1));
+    if (out.put("BROWSE Anncouncement request from \"") && out.put(name16(m, 2)) && out.put(token.view()))
+        out.put(separator());
 }
 
 void election(Bytes m, Text &out) {
-    out.add("BROWSE election request from \"%s\" vers=%d criterion=%08x timeup=%d%s",
-            name16(m, 14), m.u8(1), m.le32(2), static_cast<int>(m.le32(6) / 1000), separator());
+    // "BROWSE election request from \"%s\" vers=%d criterion=%08x timeup=%d%s"
+    Line<64> fields;
+    fields.str("\" vers=").dec(m.u8(1)).str(" criterion=").hex_lower(m.le32(2), 8);
+    fields.str(" timeup=").dec(m.le32(6) / 1000);
+    if (out.put("BROWSE election request from \"") && out.put(name16(m, 14)) && out.put(fields.view()))
+        out.put(separator());
 }
 
 void backup_request(Bytes m, Text &out) {
