@@ -64,6 +64,20 @@ if [ -w /dev/full ]; then
   expect_err_lines trace-full 1
 fi
 
+# Buffered traces print the same text, and still fail on a full device:
+# standard output is flushed and checked before the tool exits.
+check trace-buffered 0 "$tool" trace --buffered -x "$src/examples/sample.eth"
+cp "$tmp/out" "$tmp/buffered"
+check trace-flushed 0 "$tool" trace -x "$src/examples/sample.eth"
+cmp -s "$tmp/out" "$tmp/buffered" || { echo "FAIL trace --buffered: text differs"; failures=$((failures + 1)); }
+check trace-buffered-file 0 "$tool" trace --buffered -x -o "$tmp/b" "$src/examples/sample.eth"
+cmp -s "$tmp/b.log" "$tmp/buffered" || { echo "FAIL trace --buffered -o: text differs"; failures=$((failures + 1)); }
+if [ -w /dev/full ]; then
+  "$tool" trace --buffered "$src/examples/sample.eth" >/dev/full 2>"$tmp/err"
+  [ $? = 1 ] || { echo "FAIL buffered trace to a full device"; failures=$((failures + 1)); }
+  expect_err_lines trace-buffered-full 1
+fi
+
 check copy 0 "$tool" copy "$src/examples/sample.eth" "$tmp/copy.eth"
 cmp -s "$src/examples/sample.eth" "$tmp/copy.eth" || { echo "FAIL copy: files differ"; failures=$((failures + 1)); }
 check append 0 "$tool" copy "$src/examples/sample.eth" "$tmp/copy.eth" --append-limit 0
