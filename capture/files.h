@@ -17,9 +17,10 @@ inline constexpr uint32_t INITIAL_BUFFER = 256;
 inline constexpr uint32_t MAX_NAME_AREA = 0xFFFF - RECORD_HEADER_SIZE;
 
 // Stream buffer of the file objects: large enough that a record rarely
-// costs a system call of its own, and that bulk copies move a megabyte
-// per call (a system call costs microseconds on virtual machines).
-inline constexpr size_t IO_BUFFER = 1 << 20;
+// costs a system call of its own and bulk copies make few calls (a system
+// call costs microseconds on virtual machines), small enough to stay in
+// the cache and cost little to set up for a short file.
+inline constexpr size_t IO_BUFFER = 1 << 18;
 
 // Opens a file with a stream buffer of IO_BUFFER bytes, which the caller
 // frees after closing the stream (io_buffer is set to it, or null).

@@ -170,7 +170,7 @@ int cmd_trace(const Args &a) {
     bool to_stdout = a.output.empty();
     // Nothing has been written to standard output yet: a record, hex dump
     // included, then leaves in one write.
-    static char stdout_buffer[1 << 20];
+    static char stdout_buffer[1 << 18];
     if (to_stdout) std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
     uint32_t flags = (a.hex ? CAPLIB_ASCII_HEXDUMP : 0u) | (a.buffered ? CAPLIB_ASCII_BUFFERED : 0u);
     CAPLIB_OUTPUT *out = CAPLIB_output_ascii(to_stdout ? "-" : a.output.c_str(), a.sep.c_str(), flags);
