@@ -192,16 +192,15 @@ struct Source {
 bool open_source(const Args &a, const std::string &path, Source &src, std::string &error) {
     src.pcap = !has_extension(path, ".eth");
     if (!src.pcap) {
-        if (a.has_name) {
-            error = "--name is for pcap and pcapng input; " + path + " keeps its own names";
-            return false;
-        }
         src.in = open_capture(path, error);
     } else {
         src.in = caplib_tool::pcap_input(path, a.has_name ? a.name.c_str() : nullptr, src.report, error);
     }
     return src.in != nullptr;
 }
+
+// Records of a capture file keep their own names.
+bool name_misused(const Args &a, const std::string &path) { return a.has_name && has_extension(path, ".eth"); }
 
 // After the source is done: damage fails, skipped frames are told.
 int finish_source(const std::string &path, const Source &src) {
@@ -213,6 +212,7 @@ int finish_source(const std::string &path, const Source &src) {
 
 int cmd_trace(const Args &a) {
     if (a.positional.size() != 1) return usage_error("trace takes one capture file");
+    if (name_misused(a, a.positional[0])) return usage_error("--name is for pcap and pcapng input");
     std::string error;
     Source src;
     if (!open_source(a, a.positional[0], src, error)) return failure(error);
@@ -453,6 +453,7 @@ int cmd_decode(const Args &a) {
 
 int cmd_info(const Args &a) {
     if (a.positional.size() != 1) return usage_error("info takes one capture file");
+    if (name_misused(a, a.positional[0])) return usage_error("--name is for pcap and pcapng input");
     std::string error;
     Source src;
     if (!open_source(a, a.positional[0], src, error)) return failure(error);
