@@ -27,13 +27,13 @@ TEST_P(LinkLines, DecodesToExactText) {
 }
 
 // Payload protocols whose decoders are not built end the chain after the
-// link line; ARP (0x0806) is such a payload here.
+// link line.
 INSTANTIATE_TEST_SUITE_P(
     Ethernet, LinkLines,
     ::testing::Values(
         Case{"ShortFrame", 1, hex("00112233445566778899"), "sliced Ethernet header\n"},
         Case{"EthernetII", 1, cat({kDst, kSrc, hex("0800")}),
-             "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x0800\n"},
+             "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x0800\nsliced IP header\n"},
         Case{"TypeJustAboveLength", 1, cat({kDst, kSrc, hex("05DD 00")}),
              "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x05dd\n"},
         Case{"FifthByteTwoDigits", 1, cat({kDst, hex("00A0C5111B33"), hex("9000")}),
@@ -45,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"Llc8022NotIpx", 1, cat({kDst, kSrc, hex("05DC 424203")}),
              "Ethernet802.2 00A0C511233 -> FFFFFFFFFFFF Len=0x05dc\n"},
         Case{"RawSixteenBytesWithSnapStart", 1, cat({kDst, kSrc, hex("0010 AAAA")}),
-             "Ethernet Raw 802.3 00A0C511233 -> FFFFFFFFFFFF Len=0x0010\n"},
+             "Ethernet Raw 802.3 00A0C511233 -> FFFFFFFFFFFF Len=0x0010\nsliced IPX header\n"},
         Case{"TokenringShort", 2, Frame(34, 0), "sliced Tokenring header\n"},
         Case{"TokenringUnknown", 2,
              cat({hex("1040"), kDst, kSrc, hex("424203"), Frame(18, 0)}),
