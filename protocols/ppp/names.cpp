@@ -3,18 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decode/names.h"
 #include "protocols/ppp/ppp.h"
 
 namespace caplib {
 namespace {
 
-struct Name {
-    uint16_t number;
-    const char *name;
-};
-
 // A data protocol and its control protocol (number + 0x8000) share a name.
-constexpr std::array<Name, 34> kShared = {{
+constexpr std::array<Named, 34> kShared = {{
     {0x0001, "PADD"},  {0x0021, "IP"},     {0x0023, "OSI"},   {0x0025, "XEROX"},
     {0x0027, "DEC4"},  {0x0029, "APL"},    {0x002B, "IPX"},   {0x0031, "BRID"},
     {0x0033, "STREAM"}, {0x0035, "BANYAN"}, {0x0039, "APLDD"}, {0x003B, "APLSM"},
@@ -27,7 +23,7 @@ constexpr std::array<Name, 34> kShared = {{
 }};
 
 // Names of one number only.
-constexpr std::array<Name, 17> kSingle = {{
+constexpr std::array<Named, 17> kSingle = {{
     {0x002D, "VJIPc"}, {0x002F, "VJIPu"}, {0x0071, "oBA"},  {0x8077, "NSCP"},
     {0x8889, "SCP"},   {0xC021, "LCP"},   {0xC023, "PAP"},  {0xC025, "LQRP"},
     {0xC027, "SPAP"},  {0xC029, "CBCP"},  {0xC02B, "BACP"}, {0xC02D, "BAP"},
@@ -36,11 +32,9 @@ constexpr std::array<Name, 17> kSingle = {{
 }};
 
 const char *base_name(uint16_t proto) {
-    for (const Name &n : kSingle)
-        if (n.number == proto) return n.name;
-    for (const Name &n : kShared)
-        if (n.number == proto || n.number + 0x8000 == proto) return n.name;
-    return nullptr;
+    if (const char *name = name_of(kSingle, proto)) return name;
+    if (const char *name = name_of(kShared, proto)) return name;
+    return proto >= 0x8000 ? name_of(kShared, static_cast<uint16_t>(proto - 0x8000)) : nullptr;
 }
 
 // Network control protocols are named after what they configure.

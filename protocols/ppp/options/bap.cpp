@@ -1,6 +1,7 @@
 // Bandwidth allocation: BAP packets and BACP options.
 #include <array>
 
+#include "decode/names.h"
 #include "protocols/ppp/ppp.h"
 
 namespace caplib {
@@ -19,11 +20,7 @@ constexpr std::array<const char *, 4> kResponses = {"ACK", "NAK", "REJ", "FULL-N
 const char *type_name(uint8_t type) { return type < kTypes.size() ? kTypes[type] : kTypes[0]; }
 const char *response_name(uint8_t code) { return code < kResponses.size() ? kResponses[code] : "Illegal"; }
 
-struct LinkType {
-    uint8_t value;
-    const char *name;
-};
-constexpr std::array<LinkType, 5> kLinkTypes = {{
+constexpr std::array<Named, 5> kLinkTypes = {{
     {1, " ISDN"},
     {2, " X.25"},
     {4, " ANALOG"},
@@ -32,11 +29,10 @@ constexpr std::array<LinkType, 5> kLinkTypes = {{
 }};
 
 void link_type(Text &t, uint8_t value) {
-    for (const LinkType &l : kLinkTypes)
-        if (l.value == value) {
-            t.put(l.name);
-            return;
-        }
+    if (const char *name = name_of(kLinkTypes, value)) {
+        t.put(name);
+        return;
+    }
     if (value == 32 || value == 64 || value == 126)
         t.add(" RESERVED($%x)", value);
     else
