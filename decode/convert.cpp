@@ -88,7 +88,11 @@ namespace {
 size_t date_time(int32_t secs, char *out) {
     time_t s = secs;
     struct tm tm;
+#if defined(_WIN32)
+    if (localtime_s(&tm, &s) != 0) return 0;
+#else
     if (!localtime_r(&s, &tm)) return 0;
+#endif
     int n = std::snprintf(out, kTimeTextRoom, "%02d.%02d.%04d %02d:%02d:%02d", tm.tm_mday,
                           tm.tm_mon + 1, tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
     return n > 0 ? std::min(static_cast<size_t>(n), kTimeTextRoom - 1) : 0;
@@ -124,7 +128,11 @@ size_t time_text(const CAPLIB_TIMEVAL &t, char *out) {
 }
 
 TimeTextCache::TimeTextCache() : second_(int64_t{INT32_MIN} - 1) {
+#if defined(_WIN32)
+    _tzset();
+#else
     tzset();
+#endif
     text_[0] = '\0';
 }
 

@@ -4,14 +4,12 @@
 // mix and the time cases cross.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -34,16 +32,9 @@ public:
         const char *old = std::getenv("TZ");
         had_ = old != nullptr;
         if (old) saved_ = old;
-        setenv("TZ", tz, 1);
-        tzset();
+        set_time_zone(tz);
     }
-    ~ZoneGuard() {
-        if (had_)
-            setenv("TZ", saved_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
+    ~ZoneGuard() { set_time_zone(had_ ? saved_.c_str() : nullptr); }
 
 private:
     std::string saved_;
@@ -125,17 +116,26 @@ void reference_record(uint32_t count, const CAPLIB_PAKET &p, const char *sep, st
     reference_dump(dumped, p.data, static_cast<int32_t>(p.length), sep, 8192);
 }
 
-// The whole file in one read: traces of the mix run to megabytes.
+// The whole file in one read (traces of the mix run to megabytes), with
+// the line ends a text-mode stream writes on Windows taken back.
 std::string read_text(const std::string &path) {
     std::string text;
+    std::error_code ec;
+    uintmax_t size = std::filesystem::file_size(path, ec);
     FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f) return text;
-    struct stat st;
-    if (fstat(fileno(f), &st) == 0) {
-        text.resize(static_cast<size_t>(st.st_size));
-        text.resize(std::fread(text.data(), 1, text.size(), f));
+    if (!f || ec) {
+        if (f) std::fclose(f);
+        return text;
     }
+    text.resize(static_cast<size_t>(size));
+    text.resize(std::fread(text.data(), 1, text.size(), f));
     std::fclose(f);
+#if defined(_WIN32)
+    std::string plain;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain += text[i];
+    text = plain;
+#endif
     return text;
 }
 
@@ -234,6 +234,9 @@ INSTANTIATE_TEST_SUITE_P(Mix, TraceMix,
 // Records around both switches of the zone: the cached text must follow
 // the clock, including the hour that repeats in autumn.
 TEST(TraceTime, AcrossDaylightSavingSwitches) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows' runtime applies its own switch dates to a TZ rule";
+#endif
     ZoneGuard zone(kZone);
     struct Case {
         int32_t sec, usec;
@@ -297,15 +300,14 @@ TEST(TraceModes, DefaultFlushesEachRecordBufferedHoldsBack) {
 // A device that takes no data: the default fails on the first record, the
 // buffered writer on the record whose write meets the full buffer.
 TEST(TraceModes, WriteFailuresAreReported) {
-    struct stat st;
-    if (stat("/dev/full", &st) != 0) GTEST_SKIP() << "no /dev/full";
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     TempDir dir;
     OwnedRecord r;
     r.name = "x";
     r.paket.layer = 9;
     for (uint32_t flags : {0u, CAPLIB_ASCII_BUFFERED, CAPLIB_ASCII_BUFFERED | CAPLIB_ASCII_HEXDUMP}) {
         std::string base = dir.path("full" + std::to_string(flags));
-        ASSERT_EQ(symlink("/dev/full", (base + ".log").c_str()), 0);
+        std::filesystem::create_symlink("/dev/full", base + ".log");
         CAPLIB_OUTPUT *out = CAPLIB_output_ascii(base.c_str(), nullptr, flags);
         ASSERT_NE(out, nullptr);
         int rc = 0;
