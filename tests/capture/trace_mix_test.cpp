@@ -62,37 +62,38 @@ std::string reference_time(const CAPLIB_TIMEVAL &t) {
 
 // The hex dump as the general loop writes it: position by position, the
 // offsets by a formatted write, the bytes by their digits.
-void reference_dump(std::string &out, const uint8_t *data, int32_t length, const char *sep, size_t size) {
-    const size_t start = out.size(), end = size - 1, sep_len = std::strlen(sep);
+void reference_dump(std::string &text, const uint8_t *data, int32_t length, const char *sep, size_t size) {
+    static std::vector<char> buf;
+    buf.resize(size);
+    char *out = buf.data();
+    const size_t end = size - 1, sep_len = std::strlen(sep);
     const int64_t total = int64_t{length} + 20 - (length % 20);
+    size_t p = 0;
     for (int64_t i = 0; i < total; ++i) {
-        size_t p = out.size() - start;
         if (p + 3 >= end) break;
         int col = static_cast<int>(i % 20);
         if (col == 0) {
             if (p + 8 >= end) break;
-            char offset[16];
-            std::snprintf(offset, sizeof offset, "%04x ", static_cast<unsigned>(i));
-            out += offset;
+            p += static_cast<size_t>(std::snprintf(out + p, size - p, "%04x ", static_cast<unsigned>(i)));
+            if (p + 3 >= end) break;
         }
-        if (col % 4 == 0) out += ' ';
-        if (i < length) {
-            out += "0123456789ABCDEF"[data[i] >> 4];
-            out += "0123456789ABCDEF"[data[i] & 15];
-        } else {
-            out += "  ";
-        }
+        if (col % 4 == 0) out[p++] = ' ';
+        out[p++] = i < length ? "0123456789ABCDEF"[data[i] >> 4] : ' ';
+        out[p++] = i < length ? "0123456789ABCDEF"[data[i] & 15] : ' ';
         if (col == 19) {
-            if (out.size() - start + sep_len + 22 >= end) break;
-            out += "  ";
+            if (p + sep_len + 22 >= end) break;
+            out[p++] = ' ';
+            out[p++] = ' ';
             for (int64_t k = i - 19; k <= i && k < length; ++k) {
                 uint8_t c = data[k];
                 bool shown = c >= 0x20 && c <= 0x7E && c != '<' && c != '>' && c != '&';
-                out += shown ? static_cast<char>(c) : '.';
+                out[p++] = shown ? static_cast<char>(c) : '.';
             }
-            out += sep;
+            std::memcpy(out + p, sep, sep_len);
+            p += sep_len;
         }
     }
+    text.append(out, p);
 }
 
 // One record as the writer printed it with formatted writes, appended to
