@@ -19,9 +19,9 @@ constexpr std::array<Entry, PROTO_COUNT> kProtocols = {{
     {"PROTO_PPP", nullptr},                       // 1
     {"PROTO_ETHERNET", decode_ethernet},          // 2
     {"PROTO_TOKENRING", decode_tokenring},        // 3
-    {"PROTO_IPX", nullptr},                       // 4
-    {"PROTO_SPX", nullptr},                       // 5
-    {"PROTO_NCP", nullptr},                       // 6
+    {"PROTO_IPX", decode_ipx},                    // 4
+    {"PROTO_SPX", decode_spx},                    // 5
+    {"PROTO_NCP", decode_ncp},                    // 6
     {nullptr, nullptr},                           // 7 is not assigned
     {"PROTO_ARP", nullptr},                       // 8
     {"PROTO_IP", nullptr},                        // 9
@@ -30,11 +30,11 @@ constexpr std::array<Entry, PROTO_COUNT> kProtocols = {{
     {"PROTO_TCP", nullptr},                       // 12
     {"PROTO_NBSS", nullptr},                      // 13
     {"PROTO_SMB", nullptr},                       // 14
-    {"PROTO_IPXWAN", nullptr},                    // 15
+    {"PROTO_IPXWAN", decode_ipxwan},              // 15
     {"PROTO_NBNS", nullptr},                      // 16
     {"PROTO_NBDS", nullptr},                      // 17
-    {"PROTO_IPX_NBNAME", nullptr},                // 18
-    {"PROTO_IPX_NBDATA", nullptr},                // 19
+    {"PROTO_IPX_NBNAME", decode_ipx_nbname},      // 18
+    {"PROTO_IPX_NBDATA", decode_ipx_nbdata},      // 19
     {"PROTO_PPPOE_DISC", nullptr},                // 20
     {"PROTO_PPPOE_SESS", nullptr},                // 21
     {"PROTO_IP_VJU", nullptr},                    // 22

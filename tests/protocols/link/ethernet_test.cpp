@@ -45,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"Llc8022NotIpx", 1, cat({kDst, kSrc, hex("05DC 424203")}),
              "Ethernet802.2 00A0C511233 -> FFFFFFFFFFFF Len=0x05dc\n"},
         Case{"RawSixteenBytesWithSnapStart", 1, cat({kDst, kSrc, hex("0010 AAAA")}),
-             "Ethernet Raw 802.3 00A0C511233 -> FFFFFFFFFFFF Len=0x0010\n"},
+             "Ethernet Raw 802.3 00A0C511233 -> FFFFFFFFFFFF Len=0x0010\nsliced IPX header\n"},
         Case{"TokenringShort", 2, Frame(34, 0), "sliced Tokenring header\n"},
         Case{"TokenringUnknown", 2,
              cat({hex("1040"), kDst, kSrc, hex("424203"), Frame(18, 0)}),
