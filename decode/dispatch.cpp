@@ -23,11 +23,11 @@ constexpr std::array<Entry, PROTO_COUNT> kProtocols = {{
     {"PROTO_SPX", decode_spx},                    // 5
     {"PROTO_NCP", decode_ncp},                    // 6
     {nullptr, nullptr},                           // 7 is not assigned
-    {"PROTO_ARP", nullptr},                       // 8
-    {"PROTO_IP", nullptr},                        // 9
-    {"PROTO_ICMP", nullptr},                      // 10
-    {"PROTO_UDP", nullptr},                       // 11
-    {"PROTO_TCP", nullptr},                       // 12
+    {"PROTO_ARP", decode_arp},                    // 8
+    {"PROTO_IP", decode_ip},                      // 9
+    {"PROTO_ICMP", decode_icmp},                  // 10
+    {"PROTO_UDP", decode_udp},                    // 11
+    {"PROTO_TCP", decode_tcp},                    // 12
     {"PROTO_NBSS", nullptr},                      // 13
     {"PROTO_SMB", nullptr},                       // 14
     {"PROTO_IPXWAN", decode_ipxwan},              // 15
@@ -35,10 +35,10 @@ constexpr std::array<Entry, PROTO_COUNT> kProtocols = {{
     {"PROTO_NBDS", nullptr},                      // 17
     {"PROTO_IPX_NBNAME", decode_ipx_nbname},      // 18
     {"PROTO_IPX_NBDATA", decode_ipx_nbdata},      // 19
-    {"PROTO_PPPOE_DISC", nullptr},                // 20
-    {"PROTO_PPPOE_SESS", nullptr},                // 21
-    {"PROTO_IP_VJU", nullptr},                    // 22
-    {"PROTO_VJC", nullptr},                       // 23
+    {"PROTO_PPPOE_DISC", decode_pppoe_discovery}, // 20
+    {"PROTO_PPPOE_SESS", decode_pppoe_session},   // 21
+    {"PROTO_IP_VJU", decode_ip_vju},              // 22
+    {"PROTO_VJC", decode_vjc},                    // 23
 }};
 
 // Layer code -> first protocol id.

@@ -27,13 +27,13 @@ TEST_P(LinkLines, DecodesToExactText) {
 }
 
 // Payload protocols whose decoders are not built end the chain after the
-// link line; ARP (0x0806) is such a payload here.
+// link line.
 INSTANTIATE_TEST_SUITE_P(
     Ethernet, LinkLines,
     ::testing::Values(
         Case{"ShortFrame", 1, hex("00112233445566778899"), "sliced Ethernet header\n"},
         Case{"EthernetII", 1, cat({kDst, kSrc, hex("0800")}),
-             "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x0800\n"},
+             "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x0800\nsliced IP header\n"},
         Case{"TypeJustAboveLength", 1, cat({kDst, kSrc, hex("05DD 00")}),
              "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x05dd\n"},
         Case{"FifthByteTwoDigits", 1, cat({kDst, hex("00A0C5111B33"), hex("9000")}),
