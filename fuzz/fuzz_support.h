@@ -89,6 +89,26 @@ private:
     std::unique_ptr<char[]> p_;
 };
 
+// Lets `write` fill a guarded buffer of `room` bytes and returns the text
+// after checking that it ends within room and nothing past room changed.
+template <typename Write>
+std::string guarded_text(size_t room, Write write) {
+    Guarded text(room);
+    write(text.data());
+    FUZZ_CHECK(text.canaries_intact());
+    FUZZ_CHECK(text.terminated());
+    return text.text();
+}
+
+// A text decoded at a smaller room is where the full room's text was cut
+// or where decoding stopped for lack of room; with 100 bytes to spare
+// (the least a decoder is started with) it is the whole text.
+inline void check_cut(const std::string &text, uint32_t room, const std::string &full) {
+    FUZZ_CHECK(room == 0 || text.size() < room);
+    FUZZ_CHECK(full.compare(0, text.size(), text) == 0);
+    if (room >= full.size() + 100) FUZZ_CHECK(text == full);
+}
+
 // Separator chosen by one selector byte: bit 7 null, else bits 0-1 give
 // the number of separator bytes that follow (a NUL among them shortens it).
 inline const char *separator(Input &in, std::string &storage) {
