@@ -16,7 +16,7 @@ struct Entry {
 // Indexed by protocol id.
 constexpr std::array<Entry, PROTO_COUNT> kProtocols = {{
     {nullptr, nullptr},                           // 0 ends the chain
-    {"PROTO_PPP", nullptr},                       // 1
+    {"PROTO_PPP", decode_ppp_chain},              // 1
     {"PROTO_ETHERNET", decode_ethernet},          // 2
     {"PROTO_TOKENRING", decode_tokenring},        // 3
     {"PROTO_IPX", decode_ipx},                    // 4
@@ -28,11 +28,11 @@ constexpr std::array<Entry, PROTO_COUNT> kProtocols = {{
     {"PROTO_ICMP", decode_icmp},                  // 10
     {"PROTO_UDP", decode_udp},                    // 11
     {"PROTO_TCP", decode_tcp},                    // 12
-    {"PROTO_NBSS", nullptr},                      // 13
-    {"PROTO_SMB", nullptr},                       // 14
+    {"PROTO_NBSS", decode_nbss},                  // 13
+    {"PROTO_SMB", smb_decode},                    // 14
     {"PROTO_IPXWAN", decode_ipxwan},              // 15
-    {"PROTO_NBNS", nullptr},                      // 16
-    {"PROTO_NBDS", nullptr},                      // 17
+    {"PROTO_NBNS", decode_nbns},                  // 16
+    {"PROTO_NBDS", decode_nbds},                  // 17
     {"PROTO_IPX_NBNAME", decode_ipx_nbname},      // 18
     {"PROTO_IPX_NBDATA", decode_ipx_nbdata},      // 19
     {"PROTO_PPPOE_DISC", decode_pppoe_discovery}, // 20

@@ -5,12 +5,11 @@
 #include <string_view>
 
 #include "decode/decoders.h"
-#include "protocols/ipx/ipx_text.h"
+#include "decode/names.h"
 
 namespace caplib {
 namespace {
 
-using namespace ipx;
 
 constexpr std::array<Named, 9> kPacketTypes = {{
     {0, "TimerReq"},

@@ -5,12 +5,11 @@
 #include <cstring>
 
 #include "decode/decoders.h"
-#include "protocols/ipx/ipx_text.h"
+#include "decode/names.h"
 
 namespace caplib {
 namespace {
 
-using namespace ipx;
 
 constexpr std::array<Named, 4> kOperations = {{
     {1, "Name query"},

@@ -4,12 +4,11 @@
 
 #include "decode/decoders.h"
 #include "decode/line.h"
-#include "protocols/ipx/ipx_text.h"
+#include "decode/names.h"
 
 namespace caplib {
 namespace {
 
-using namespace ipx;
 
 // The quotes belong to the texts.
 constexpr std::array<Named, 6> kNcpRequests = {{

@@ -3,28 +3,22 @@
 #include <initializer_list>
 
 #include "decode/decoders.h"
+#include "decode/names.h"
 #include "protocols/ip/dotted.h"
 
 namespace caplib {
 namespace {
 
 // Operations as read here: little-endian, so the wire's 00 01 is 0x0100.
-struct ArpOperation {
-    uint16_t value;
-    const char *name;
-};
-constexpr std::array<ArpOperation, 4> kOperations = {{
+constexpr std::array<Named, 4> kOperations = {{
     {0x0100, "ARP-Request"},
     {0x0200, "ARP-Reply"},
     {0x0300, "RARP-Request"},
     {0x0400, "RARP-Reply"},
 }};
 
-const char *arp_operation_name(uint16_t value) {
-    for (const ArpOperation &op : kOperations)
-        if (op.value == value) return op.name;
-    return nullptr;  // shown as "#%X"
-}
+// nullptr: shown as "#%X"
+const char *arp_operation_name(uint16_t value) { return name_of(kOperations, value); }
 
 constexpr uint32_t kPacket = 28;
 // Room for the longest piece: "ARP Types 65535,65535 Sizes 255,255 Operation RARP-Request".

@@ -5,15 +5,12 @@
 #include <string_view>
 
 #include "decode/decoders.h"
+#include "decode/names.h"
 
 namespace caplib {
 namespace {
 
-struct PppoeCode {
-    uint8_t code;
-    const char *name;
-};
-constexpr std::array<PppoeCode, 8> kCodes = {{
+constexpr std::array<Named, 8> kCodes = {{
     {0x00, "PPP Frame"},
     {0x07, "Active Discovery Offer (PADO)"},
     {0x09, "Active Discovery Initiation (PADI)"},
@@ -30,11 +27,10 @@ struct CodeName {
 
 CodeName pppoe_code_name(uint8_t code) {
     CodeName n{};
-    for (const PppoeCode &c : kCodes)
-        if (c.code == code) {
-            std::snprintf(n.text, sizeof n.text, "%s", c.name);
-            return n;
-        }
+    if (const char *name = name_of(kCodes, code)) {
+        std::snprintf(n.text, sizeof n.text, "%s", name);
+        return n;
+    }
     std::snprintf(n.text, sizeof n.text, "code=0x%x", code);
     return n;
 }

@@ -46,7 +46,7 @@ check wrong-extension 1 "$tool" trace "$src/CMakeLists.txt"
 expect_err_lines wrong-extension 1
 
 check trace 0 "$tool" trace "$src/examples/sample.eth"
-head -3 "$tmp/out" >"$tmp/head"
+head -2 "$tmp/out" >"$tmp/head"
 if [ "$(cat "$tmp/head")" != "$(printf '\n1. 04.12.2026 17:24:13.123 ch1 PPP >>> 18/18 Normal Channel=2')" ]; then
   echo "FAIL trace: first lines"; cat "$tmp/head"; failures=$((failures + 1))
 fi
