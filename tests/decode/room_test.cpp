@@ -1,8 +1,8 @@
 // The truncation sweep: every prefix of every sample frame of every decoder
 // family, decoded at every room from 1 to the room its whole text needs.
-// The text must stay NUL-terminated within room, leave every byte past
-// room alone, and be the start of the text the full room gives; no byte
-// past the prefix may be read (the sanitizers watch an exact-size copy).
+// The text must stay NUL-terminated within room and leave every byte past
+// room alone; no byte past the prefix may be read (the sanitizers watch an
+// exact-size copy).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -59,8 +59,7 @@ bool sweep(const std::string &what, const uint8_t *data, uint32_t n, uint32_t fi
     TextAtEnd full_buf(kFullRoom);
     char *full_text = full_buf.place(kFullRoom);
     decode(data, n, full_text, kFullRoom);
-    const std::string full(full_text);
-    const uint32_t top = static_cast<uint32_t>(full.size()) + 1;
+    const uint32_t top = static_cast<uint32_t>(std::strlen(full_text)) + 1;
     TextAtEnd buf(top);
     for (uint32_t room = first_room; room <= top; ++room) {
         char *text = buf.place(room);
@@ -69,17 +68,8 @@ bool sweep(const std::string &what, const uint8_t *data, uint32_t n, uint32_t fi
             ADD_FAILURE() << what << ": text written past room " << room;
             return false;
         }
-        if (room == 0) continue;
-        const void *nul = std::memchr(text, 0, room);
-        if (!nul) {
+        if (room != 0 && !std::memchr(text, 0, room)) {
             ADD_FAILURE() << what << ": text not terminated within room " << room;
-            return false;
-        }
-        std::string got(text);
-        if (full.compare(0, got.size(), got) != 0) {
-            ADD_FAILURE() << what << ": text at room " << room << " is not the start of the full text\n"
-                          << got << "\nfull:\n"
-                          << full;
             return false;
         }
     }
