@@ -116,12 +116,20 @@ void check_rooms(uint32_t room, uint32_t full_room, Decode decode) {
         FUZZ_CHECK(decode(room) == text);
 }
 
-// Separator chosen by one selector byte: bit 7 null, else bits 0-1 give
-// the number of separator bytes that follow (a NUL among them shortens it).
+// Separator text chosen by a selector byte: bit 5 set, the next byte
+// gives its length (long separators strain the decoders' room sums); else
+// bits 0-1 do. The separator's bytes follow (a NUL among them shortens it).
+inline std::string separator_text(Input &in, uint8_t sel) {
+    size_t len = (sel & 0x20) ? in.u8() : (sel & 3u);
+    std::string s = in.bytes(len);
+    return s.substr(0, s.find('\0'));
+}
+
+// The selector's bit 7 stands for a null separator.
 inline const char *separator(Input &in, std::string &storage) {
     uint8_t sel = in.u8();
     if (sel & 0x80) return nullptr;
-    storage = in.bytes(sel & 3);
+    storage = separator_text(in, sel);
     return storage.c_str();
 }
 

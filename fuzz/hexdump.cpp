@@ -1,6 +1,7 @@
 // CAPLIB_string_hexdump on any bytes into any buffer size from 1 to 9000.
 // Input: size (2 bytes), a selector byte (bit 7 null separator, bit 6 a
-// negative length, bits 0-1 separator length), separator bytes, the data.
+// negative length, bit 5 a length byte follows, else bits 0-1 give the
+// separator's length), separator bytes, the data.
 // The dump into a buffer that holds everything must equal a plain model of
 // the row format, and every shorter dump must be a prefix of it.
 #include <cstdio>
@@ -61,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz::Input in(data, size);
     uint32_t room = 1 + in.u16() % kMaxSize;
     uint8_t sel = in.u8();
-    std::string sep_storage = in.bytes(sel & 3);
+    std::string sep_storage = fuzz::separator_text(in, sel);
     const char *sep = (sel & 0x80) ? nullptr : sep_storage.c_str();
     fuzz::Exact bytes(in.rest());
     int32_t len = static_cast<int32_t>(bytes.size());

@@ -71,6 +71,10 @@ void write_seeds(const char *dir) {
     }
     seeds.add("decode", "room-100", decode_seed(1, hex("FFFFFFFFFFFF 00A0C5110233 0806 0001"), 100));
     seeds.add("decode", "null-separator", cat({{1}, be16(8191), {0x80}, hex("FFFFFFFFFFFF 00A0C5110233 0800")}));
+    for (const SampleFrame &s : sample_frames())
+        if (s.name.find("mailslot") != std::string::npos || s.name.find("nbns") != std::string::npos)
+            seeds.add("decode", "long-separator-" + s.name,
+                      cat({{static_cast<uint8_t>(s.layer)}, be16(999), {0x20, 150}, Frame(150, '\n'), s.bytes}));
     seeds.add("decode_ppp", "lcp-echo", ppp_seed(hex("FF03C021 09020008 0A0B0C0D")));
     seeds.add("decode_ppp", "ip", ppp_seed(hex("0021 45000054")));
     seeds.add("decode_ppp", "room-8", ppp_seed(hex("FF03C021 09020008 0A0B0C0D"), 8));
@@ -80,6 +84,7 @@ void write_seeds(const char *dir) {
     seeds.add("hexdump", "one-row", cat({be16(8191), {0x02, '\r', '\n'}, Frame(20, 0x7F)}));
     seeds.add("hexdump", "null-separator", cat({be16(8191), {0x80}, ascii("<&> printable text, sixty bytes long, ends with 0xFF"), {0xFF}}));
     seeds.add("hexdump", "size-40", cat({be16(39), {0x01, '|'}, Frame(45, 0x41)}));
+    seeds.add("hexdump", "long-separator", cat({be16(999), {0x20, 100}, Frame(100, '-'), Frame(70, 0x41)}));
     seeds.add("hexdump", "negative", cat({be16(8191), {0x41, '\n'}, hex("0102")}));
 
     // reader: the sample capture, and a capture of every sample frame.
