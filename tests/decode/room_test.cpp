@@ -98,6 +98,14 @@ TEST_P(TruncationSweep, EveryPrefixAtEveryRoom) {
             for (uint32_t room : {0u, 1u, 7u, 8u, 64u}) decode_ppp(Frame(s.bytes.begin(), s.bytes.begin() + n), room);
         }
     }
+    // A separator longer than the 100 bytes a decoder is started with.
+    const std::string long_sep(150, '\n');
+    std::unique_ptr<uint8_t[]> frame(new uint8_t[s.bytes.empty() ? 1 : s.bytes.size()]);
+    std::memcpy(frame.get(), s.bytes.data(), s.bytes.size());
+    sweep(s.name + " with a 150-byte separator", frame.get(), static_cast<uint32_t>(s.bytes.size()), 1,
+          [&](const uint8_t *d, uint32_t len, char *t, uint32_t room) {
+              CAPLIB_decode(s.layer, d, len, t, room, long_sep.c_str());
+          });
 }
 
 std::string sample_name(const testing::TestParamInfo<size_t> &info) {
