@@ -6,7 +6,7 @@
 set -u
 build=$1 src=$2
 shift 2
-seconds=${CAPLIB_FUZZ_SMOKE_SECONDS:-4}
+seconds=${CAPLIB_FUZZ_SMOKE_SECONDS:-3}
 
 for t in "$@"; do
   bin=$build/fuzz/fuzz_$t
