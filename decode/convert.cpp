@@ -43,7 +43,12 @@ CAPLIB_API const char *CAPLIB_timeval2str(const CAPLIB_TIMEVAL *time) {
     g_time_next = (g_time_next + 1) % 5;
     time_t secs = time->tv_sec;
     struct tm tm;
-    if (!localtime_r(&secs, &tm)) {
+#if defined(_WIN32)
+    bool ok = localtime_s(&tm, &secs) == 0;
+#else
+    bool ok = localtime_r(&secs, &tm) != nullptr;
+#endif
+    if (!ok) {
         std::snprintf(buf, 64, "?DATE?");
         return buf;
     }

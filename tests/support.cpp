@@ -3,12 +3,28 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 
 #include "caplib.h"
 
 namespace caplib_test {
+
+void set_time_zone(const char *tz) {
+#if defined(_WIN32)
+    _putenv_s("TZ", tz ? tz : "");
+    _tzset();
+#else
+    if (tz) {
+        setenv("TZ", tz, 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+#endif
+}
 
 Frame hex(std::string_view text) {
     Frame out;

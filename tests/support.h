@@ -35,4 +35,8 @@ struct SampleFrame {
 std::vector<SampleFrame> &sample_frames();
 int add_samples(std::vector<SampleFrame> frames);
 
+// Sets the time zone of local times (TZ), or removes it for null; the same
+// on POSIX systems and on Windows.
+void set_time_zone(const char *tz);
+
 }  // namespace caplib_test

@@ -1,4 +1,4 @@
-// caplib: trace, copy, inspect and decode captures from the command line.
+// caplib: trace, copy, convert, inspect and decode captures from the command line.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "caplib.h"
+#include "pcap_source.h"
 
 namespace {
 
@@ -21,22 +22,29 @@ constexpr const char *kUsage =
     "usage: caplib COMMAND [OPTIONS] ARGS\n"
     "\n"
     "commands:\n"
-    "  trace [-x|--hex] [--sep TEXT] [-o BASENAME] CAPTURE.eth\n"
-    "      print a text trace of a capture: a numbered header line per record,\n"
-    "      one decoded line per protocol layer, with -x a hex dump; to standard\n"
-    "      output, or to BASENAME.log with -o\n"
+    "  trace [-x|--hex] [--sep TEXT] [-o BASENAME] [--name NAME] CAPTURE\n"
+    "      print a text trace of a capture (.eth, pcap or pcapng): a numbered\n"
+    "      header line per record, one decoded line per protocol layer, with -x\n"
+    "      a hex dump; to standard output, or to BASENAME.log with -o\n"
     "  copy IN.eth OUT.eth [--append-limit BYTES]\n"
     "      copy every record; with --append-limit continue OUT.eth while it is\n"
     "      smaller than BYTES (0: no limit), else start it anew\n"
+    "  import [--name NAME] IN.pcap|IN.pcapng OUT.eth\n"
+    "      convert a pcap or pcapng file into a capture file\n"
+    "  export IN.eth OUT.pcap\n"
+    "      convert a capture file into pcap; a capture mixing layers becomes\n"
+    "      one file per layer (OUT-ppp.pcap, OUT-ethernet.pcap, ...)\n"
     "  decode --layer LAYER [--sep TEXT] HEX...\n"
     "      decode one frame given in hex; LAYER is ppp, ethernet, tokenring, ip,\n"
     "      ipx, arp or a layer code\n"
-    "  info CAPTURE.eth\n"
+    "  info [--name NAME] CAPTURE\n"
     "      count records per layer and attribute, first and last time stamp\n"
     "\n"
     "  --help, --version\n"
     "\n"
     "TEXT in --sep takes the escapes \\n, \\r, \\t and \\\\.\n"
+    "NAME is the name of records read from pcap or pcapng (default: the pcapng\n"
+    "interface name, else if0).\n"
     "Exit status: 0 success, 1 failure, 2 usage error.\n";
 
 int usage_error(const std::string &msg) {
@@ -47,6 +55,14 @@ int usage_error(const std::string &msg) {
 int failure(const std::string &msg) {
     std::fprintf(stderr, "caplib: %s\n", msg.c_str());
     return 1;
+}
+
+void note(const std::string &msg) {
+    if (!msg.empty()) std::fprintf(stderr, "caplib: %s\n", msg.c_str());
+}
+
+bool has_extension(const std::string &path, std::string_view ext) {
+    return path.size() > ext.size() && path.compare(path.size() - ext.size(), ext.size(), ext) == 0;
 }
 
 std::string unescape(std::string_view s) {
@@ -103,6 +119,8 @@ struct Args {
     bool has_sep = false;
     std::string output;
     std::string layer;
+    std::string name;
+    bool has_name = false;
     bool has_limit = false;
     long long limit = 0;
     std::vector<std::string> positional;
@@ -133,6 +151,15 @@ int parse(int argc, char **argv, int first, Args &a, std::string &error) {
             const char *v = value("--layer");
             if (!v) return 2;
             a.layer = v;
+        } else if (arg == "--name") {
+            const char *v = value("--name");
+            if (!v) return 2;
+            a.name = v;
+            a.has_name = true;
+            if (a.name.empty() || a.name.size() > 255) {
+                error = "--name takes a name of 1 to 255 characters";
+                return 2;
+            }
         } else if (arg == "--append-limit") {
             const char *v = value("--append-limit");
             if (!v) return 2;
@@ -154,11 +181,42 @@ int parse(int argc, char **argv, int first, Args &a, std::string &error) {
     return 0;
 }
 
+// A capture to read: a capture file (.eth) by the library, anything else
+// through libpcap, whose report outlives the source.
+struct Source {
+    CAPLIB_INPUT *in = nullptr;
+    bool pcap = false;
+    caplib_tool::PcapReadReport report;
+};
+
+bool open_source(const Args &a, const std::string &path, Source &src, std::string &error) {
+    src.pcap = !has_extension(path, ".eth");
+    if (!src.pcap) {
+        src.in = open_capture(path, error);
+    } else {
+        src.in = caplib_tool::pcap_input(path, a.has_name ? a.name.c_str() : nullptr, src.report, error);
+    }
+    return src.in != nullptr;
+}
+
+// Records of a capture file keep their own names.
+bool name_misused(const Args &a, const std::string &path) { return a.has_name && has_extension(path, ".eth"); }
+
+// After the source is done: damage fails, skipped frames are told.
+int finish_source(const std::string &path, const Source &src) {
+    if (!src.pcap) return 0;
+    if (!src.report.damage.empty()) return failure(src.report.damage_text(path));
+    note(src.report.skipped_text(path));
+    return 0;
+}
+
 int cmd_trace(const Args &a) {
     if (a.positional.size() != 1) return usage_error("trace takes one capture file");
+    if (name_misused(a, a.positional[0])) return usage_error("--name is for pcap and pcapng input");
     std::string error;
-    CAPLIB_INPUT *in = open_capture(a.positional[0], error);
-    if (!in) return failure(error);
+    Source src;
+    if (!open_source(a, a.positional[0], src, error)) return failure(error);
+    CAPLIB_INPUT *in = src.in;
     CAPLIB_OUTPUT *out = CAPLIB_output_ascii(a.output.empty() ? "-" : a.output.c_str(), a.sep.c_str(),
                                              a.hex ? CAPLIB_ASCII_HEXDUMP : 0u);
     if (!out) {
@@ -168,7 +226,7 @@ int cmd_trace(const Args &a) {
     int rc = CAPLIB_process_data(in, out);
     if (rc == CAPLIB_ERR_WRITE) return failure("writing the trace failed (" + std::string(std::strerror(errno)) + ")");
     if (rc != 0) return failure("a record header did not fit the trace line");
-    return 0;
+    return finish_source(a.positional[0], src);
 }
 
 // Wraps the binary writer to know how many bytes the copy must have put
@@ -250,6 +308,111 @@ int cmd_copy(const Args &a) {
     return 0;
 }
 
+// The capture writer flushes only when it closes, where a failure cannot
+// be reported: this sink flushes the stream to disk before that.
+struct FlushingSink {
+    CAPLIB_OUTPUT pub;
+    CAPLIB_OUTPUT *inner;
+    caplib_tool::PendingFile *file;
+    bool flushed = false;
+    int flush_errno = 0;
+};
+
+struct CountingSource {
+    CAPLIB_INPUT pub;
+    CAPLIB_INPUT *inner;
+    unsigned long long bytes = 0;
+    unsigned long long records = 0;
+
+    CAPLIB_PAKET *count(CAPLIB_PAKET *(*read)(CAPLIB_INPUT *)) {
+        CAPLIB_PAKET *p = read(inner);
+        if (p) {
+            bytes += record_bytes(p);
+            ++records;
+        }
+        return p;
+    }
+};
+
+int cmd_import(const Args &a) {
+    if (a.positional.size() != 2) return usage_error("import takes a pcap or pcapng file and an output capture file");
+    const std::string &in_path = a.positional[0];
+    const std::string &out_path = a.positional[1];
+    if (!has_extension(out_path, ".eth")) return failure(out_path + ": capture files must have the extension .eth");
+    caplib_tool::PcapReadReport report;
+    std::string error;
+    CAPLIB_INPUT *in = caplib_tool::pcap_input(in_path, a.has_name ? a.name.c_str() : nullptr, report, error);
+    if (!in) return failure(error);
+    caplib_tool::PendingFile file;
+    CAPLIB_OUTPUT *inner = file.open(out_path) ? CAPLIB_output_zekbin_filepointer(file.stream()) : nullptr;
+    if (!inner) {
+        std::string why = std::strerror(errno);
+        CAPLIB_input_close(in);
+        return failure("cannot write " + out_path + ": " + why);
+    }
+    file.release_stream();
+    FlushingSink sink{{inner->type, nullptr, nullptr, nullptr, nullptr}, inner, &file};
+    sink.pub.priv = &sink;
+    sink.pub.header = [](CAPLIB_OUTPUT *o, CAPLIB_INPUT *i) {
+        return CAPLIB_output_header(static_cast<FlushingSink *>(o->priv)->inner, i);
+    };
+    sink.pub.paket = [](CAPLIB_OUTPUT *o, CAPLIB_PAKET *p) {
+        return CAPLIB_output_paket(static_cast<FlushingSink *>(o->priv)->inner, p);
+    };
+    sink.pub.close = [](CAPLIB_OUTPUT *o, int rc) {
+        FlushingSink *s = static_cast<FlushingSink *>(o->priv);
+        s->flushed = rc == 0 && s->file->flush();
+        s->flush_errno = errno;
+        CAPLIB_output_close(s->inner, rc);
+    };
+    int rc = CAPLIB_process_data(in, &sink.pub);
+    if (rc == CAPLIB_ERR_FORMAT) return failure(out_path + ": a record could not be written (no memory)");
+    if (rc != 0 || !sink.flushed)
+        return failure("writing " + out_path + " failed: " + std::strerror(rc ? errno : sink.flush_errno));
+    if (!file.commit(out_path)) return failure("cannot write " + out_path + ": " + std::strerror(errno));
+    // Every complete frame before damage is kept; the damage still fails.
+    if (!report.damage.empty()) return failure(report.damage_text(in_path));
+    note(report.skipped_text(in_path));
+    return 0;
+}
+
+int cmd_export(const Args &a) {
+    if (a.positional.size() != 2) return usage_error("export takes a capture file and an output pcap file");
+    const std::string &in_path = a.positional[0];
+    const std::string &out_path = a.positional[1];
+    std::string error;
+    caplib_tool::PcapWriteReport report;
+    CAPLIB_OUTPUT *out = caplib_tool::pcap_output(out_path, report, error);
+    if (!out) return failure(error);
+    CAPLIB_INPUT *inner = open_capture(in_path, error);
+    if (!inner) {
+        CAPLIB_output_close(out, CAPLIB_ERR_FORMAT);
+        return failure(error);
+    }
+    // The reader ends quietly at a damaged record; counting what it read
+    // tells such an end from the end of the file.
+    CountingSource in{{nullptr, nullptr, nullptr, nullptr, {0, 0, 0}}, inner};
+    in.pub.priv = &in;
+    in.pub.first = [](CAPLIB_INPUT *i) { return static_cast<CountingSource *>(i->priv)->count(CAPLIB_input_first); };
+    in.pub.next = [](CAPLIB_INPUT *i) { return static_cast<CountingSource *>(i->priv)->count(CAPLIB_input_next); };
+    in.pub.close = [](CAPLIB_INPUT *i) { CAPLIB_input_close(static_cast<CountingSource *>(i->priv)->inner); };
+    CAPLIB_process_data(&in.pub, out);
+    if (!report.error.empty()) return failure(report.error);
+    long long size = file_size(in_path);
+    if (size >= 0 && static_cast<unsigned long long>(size) > 64 + in.bytes)
+        return failure(in_path + ": damaged after record " + std::to_string(in.records) + " (" +
+                       std::to_string(static_cast<unsigned long long>(size) - 64 - in.bytes) +
+                       " bytes are not a record); the records before it were converted");
+    if (report.files.size() > 1) {
+        std::string list;
+        for (const auto &[name, frames] : report.files)
+            list += (list.empty() ? "" : ", ") + name + " (" + std::to_string(frames) + (frames == 1 ? " frame)" : " frames)");
+        note(in_path + " mixes layers, written as one pcap file per layer: " + list);
+    }
+    note(report.skipped_text(in_path));
+    return 0;
+}
+
 struct LayerName {
     const char *name;
     uint32_t code;
@@ -301,9 +464,11 @@ int cmd_decode(const Args &a) {
 
 int cmd_info(const Args &a) {
     if (a.positional.size() != 1) return usage_error("info takes one capture file");
+    if (name_misused(a, a.positional[0])) return usage_error("--name is for pcap and pcapng input");
     std::string error;
-    CAPLIB_INPUT *in = open_capture(a.positional[0], error);
-    if (!in) return failure(error);
+    Source src;
+    if (!open_source(a, a.positional[0], src, error)) return failure(error);
+    CAPLIB_INPUT *in = src.in;
     std::map<uint32_t, unsigned long> layers, attributes;
     unsigned long records = 0;
     unsigned long long bytes = 0;
@@ -325,7 +490,8 @@ int cmd_info(const Args &a) {
     for (const auto &[code, n] : attributes)
         std::printf("attribute %s (%u): %lu\n", CAPLIB_attrib2str(code), code, n);
     CAPLIB_input_close(in);
-    return std::fflush(stdout) == 0 ? 0 : failure("writing the summary failed");
+    if (std::fflush(stdout) != 0) return failure("writing the summary failed");
+    return finish_source(a.positional[0], src);
 }
 
 }  // namespace
@@ -346,6 +512,8 @@ int main(int argc, char **argv) {
     if (parse(argc, argv, 2, a, error) != 0) return usage_error(error);
     if (cmd == "trace") return cmd_trace(a);
     if (cmd == "copy") return cmd_copy(a);
+    if (cmd == "import") return cmd_import(a);
+    if (cmd == "export") return cmd_export(a);
     if (cmd == "decode") return cmd_decode(a);
     if (cmd == "info") return cmd_info(a);
     return usage_error("unknown command " + std::string(cmd));

@@ -15,8 +15,7 @@ namespace {
 class TextTrace : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("TZ", "UTC", 1);
-        tzset();
+        set_time_zone("UTC");
     }
     std::string trace(std::vector<OwnedRecord> &records, const char *sep = "\n", uint32_t flags = 0) {
         std::string base = dir_.path("run.1");
@@ -26,8 +25,7 @@ protected:
         EXPECT_EQ(CAPLIB_output_header(out, nullptr), 0);
         for (OwnedRecord &r : records) EXPECT_EQ(CAPLIB_output_paket(out, r.get()), 0);
         CAPLIB_output_close(out, 0);
-        Frame bytes = read_file(dir_.path("run.log"));
-        return std::string(bytes.begin(), bytes.end());
+        return read_text_file(dir_.path("run.log"));
     }
     TempDir dir_;
 };
@@ -78,9 +76,9 @@ TEST_F(TextTrace, EachWriterCountsItsOwnRecords) {
     CAPLIB_output_paket(wb, r.get());
     CAPLIB_output_close(wa, 0);
     CAPLIB_output_close(wb, 0);
-    Frame fb = read_file(dir_.path("b.log"));
-    EXPECT_EQ(std::string(fb.begin(), fb.end()), "\n1. 04.12.2026 17:24:13.123 x ??? <<< 0/4 Normal\n");
-    EXPECT_EQ(read_file(dir_.path("a.log")).size(), 2 * fb.size());
+    std::string fb = read_text_file(dir_.path("b.log"));
+    EXPECT_EQ(fb, "\n1. 04.12.2026 17:24:13.123 x ??? <<< 0/4 Normal\n");
+    EXPECT_EQ(read_text_file(dir_.path("a.log")).size(), 2 * fb.size());
 }
 
 TEST_F(TextTrace, HeaderLineTooLongIsRefusedAndNothingWritten) {
@@ -93,8 +91,7 @@ TEST_F(TextTrace, HeaderLineTooLongIsRefusedAndNothingWritten) {
     OwnedRecord ok = rec("ok", 1, kEthernet);
     EXPECT_EQ(CAPLIB_output_paket(out, ok.get()), 0);
     CAPLIB_output_close(out, 0);
-    Frame f = read_file(dir_.path("long.log"));
-    EXPECT_EQ(std::string(f.begin(), f.end()).substr(0, 4), "\n2. ");  // the count kept its step
+    EXPECT_EQ(read_text_file(dir_.path("long.log")).substr(0, 4), "\n2. ");  // the count kept its step
 }
 
 TEST_F(TextTrace, MissingDirectoryFailsTheConstructor) {

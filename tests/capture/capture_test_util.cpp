@@ -6,14 +6,25 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace caplib_test {
 
+// A name of its own in the temporary directory; create_directory tells a
+// new directory from one that exists, also on Windows.
 TempDir::TempDir() {
-    std::string templ = (std::filesystem::temp_directory_path() / "caplib-test-XXXXXX").string();
-    char *made = mkdtemp(templ.data());
-    if (!made) ADD_FAILURE() << "mkdtemp failed";
-    dir_ = templ;
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    std::error_code ec;
+    auto base = std::filesystem::temp_directory_path(ec);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto dir = base / ("caplib-test-" + std::to_string(random() % 1000000000));
+        if (std::filesystem::create_directory(dir, ec)) {
+            dir_ = dir.string();
+            return;
+        }
+    }
+    ADD_FAILURE() << "no temporary directory could be made in " << base;
 }
 
 TempDir::~TempDir() {
@@ -24,6 +35,18 @@ TempDir::~TempDir() {
 std::vector<uint8_t> read_file(const std::string &path) {
     std::ifstream f(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
+}
+
+std::string read_text_file(const std::string &path) {
+    std::vector<uint8_t> bytes = read_file(path);
+    std::string text(bytes.begin(), bytes.end());
+#if defined(_WIN32)
+    std::string plain;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain += text[i];
+    text = plain;
+#endif
+    return text;
 }
 
 void write_file(const std::string &path, const std::vector<uint8_t> &bytes) {

@@ -23,6 +23,9 @@ private:
 
 std::vector<uint8_t> read_file(const std::string &path);
 void write_file(const std::string &path, const std::vector<uint8_t> &bytes);
+// A text trace file as the program wrote it: Windows' text mode turns each
+// line feed into CR LF on the way out, and this turns it back.
+std::string read_text_file(const std::string &path);
 
 // A record with its own storage for name and data.
 struct OwnedRecord {

@@ -226,7 +226,7 @@ TEST(CaptureWriter, NameTooLongForTheHeaderIsRefused) {
 
 TEST(CaptureWriter, FailedWritesAreReported) {
     FILE *full = std::fopen("/dev/full", "wb");
-    if (!full) GTEST_SKIP() << "no /dev/full";
+    if (!full) GTEST_SKIP() << "no /dev/full to make writes fail (Windows has none)";
     CAPLIB_OUTPUT *out = CAPLIB_output_zekbin_filepointer(full);
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(CAPLIB_output_header(out, nullptr), CAPLIB_ERR_FORMAT);

@@ -70,14 +70,9 @@ protected:
         had_ = tz != nullptr;
     }
     void TearDown() override {
-        if (had_) setenv("TZ", saved_.c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
+        set_time_zone(had_ ? saved_.c_str() : nullptr);
     }
-    static void zone(const char *tz) {
-        setenv("TZ", tz, 1);
-        tzset();
-    }
+    static void zone(const char *tz) { set_time_zone(tz); }
     std::string saved_;
     bool had_ = false;
 };
@@ -91,7 +86,11 @@ TEST_F(TimeText, LocalDateAndMilliseconds) {
         {1796405053, 123456, "04.12.2026 17:24:13.123"},
         {0, 999999, "01.01.1970 00:00:00.999"},
         {0, 1000000, "01.01.1970 00:00:00.000"},
+#if defined(_WIN32)
+        {-1, 0, "?DATE?"},  // Windows' runtime converts no time before 1970
+#else
         {-1, 0, "31.12.1969 23:59:59.000"},
+#endif
     };
     for (const Case &c : cases) {
         CAPLIB_TIMEVAL tv = {c.sec, c.usec};

@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# The caplib tool with pcap and pcapng: import, export, trace, damaged and
+# foreign files, and the real captures beside the project.
+set -u
+tool=$1
+src=$2
+captures="$src/../shared/captures"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+export TZ=UTC
+failures=0
+
+fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+check() {  # name, expected exit code, command...
+  local name=$1 want=$2
+  shift 2
+  "$@" >"$tmp/out" 2>"$tmp/err"
+  local got=$?
+  if [ "$got" != "$want" ]; then fail "$name: exit $got, expected $want"; cat "$tmp/err"; fi
+}
+expect_err() {  # name, exact standard error
+  if [ "$(cat "$tmp/err")" != "$2" ]; then
+    fail "$1: standard error"; cat "$tmp/err"; echo "expected"; printf '%s\n' "$2"
+  fi
+}
+expect_out() {  # name, exact standard output
+  if [ "$(cat "$tmp/out")" != "$2" ]; then
+    fail "$1: got"; cat "$tmp/out"; echo "expected"; printf '%s\n' "$2"
+  fi
+}
+records() { "$tool" info "$1" 2>/dev/null | sed -n 's/^records: //p'; }
+same_files() { cmp -s "$1" "$2" || fail "$3: $1 and $2 differ"; }
+nothing_but() {  # directory, the files it must hold
+  local got
+  got=$(cd "$1" && ls | tr '\n' ' ')
+  [ "$got" = "$2" ] || fail "directory $1 holds '$got', expected '$2'"
+}
+
+# A capture of every layer splits into one pcap per layer.
+d=$tmp/split; mkdir "$d"
+check export-mixed 0 "$tool" export "$src/examples/sample.eth" "$d/s.pcap"
+expect_err export-mixed "caplib: $src/examples/sample.eth mixes layers, written as one pcap file per layer: \
+$d/s-ppp.pcap (3 frames), $d/s-ethernet.pcap (6 frames), $d/s-tokenring.pcap (1 frame), $d/s-ip.pcap (1 frame), \
+$d/s-ipx.pcap (1 frame), $d/s-arp.pcap (1 frame)
+caplib: $src/examples/sample.eth: skipped 3 records of layers without a pcap link type: ISAKMP (1), BNEP (1), RFC1483 (1)"
+nothing_but "$d" "s-arp.pcap s-ethernet.pcap s-ip.pcap s-ipx.pcap s-ppp.pcap s-tokenring.pcap "
+
+# Each of them comes back byte for byte through a capture file.
+for layer in ppp ethernet tokenring ip ipx arp; do
+  check "import-$layer" 0 "$tool" import "$d/s-$layer.pcap" "$tmp/$layer.eth"
+  expect_err "import-$layer" ""
+  check "export-$layer" 0 "$tool" export "$tmp/$layer.eth" "$tmp/$layer.pcap"
+  expect_err "export-$layer" ""
+  same_files "$d/s-$layer.pcap" "$tmp/$layer.pcap" "round trip $layer"
+done
+
+# A pcap traces like a capture file, under the default or a given name.
+check trace-pcap 0 "$tool" trace "$d/s-ppp.pcap"
+head -2 "$tmp/out" >"$tmp/out2"; mv "$tmp/out2" "$tmp/out"
+expect_out trace-pcap "
+1. 04.12.2026 17:24:13.123 if0 PPP >>> 18/18 Normal Channel=0"
+check trace-name 0 "$tool" trace --name wan0 "$d/s-ip.pcap"
+sed -n 2p "$tmp/out" >"$tmp/out2"; mv "$tmp/out2" "$tmp/out"
+expect_out trace-name "1. 04.12.2026 17:24:16.533 wan0 IP <<< 40/40 Normal"
+check name-on-eth 2 "$tool" trace --name x "$src/examples/sample.eth"
+check info-pcap 0 "$tool" info "$d/s-ethernet.pcap"
+grep -q '^layer Ethernet (1): 6$' "$tmp/out" || fail "info-pcap: $(cat "$tmp/out")"
+
+# A pcap cut inside its third frame (of 140 bytes, behind frames of 60 and
+# 92): two frames convert, one line says why.
+head -c $((24 + 16 + 60 + 16 + 92 + 16 + 10)) "$d/s-ethernet.pcap" >"$tmp/cut.pcap"
+check trace-cut 1 "$tool" trace "$tmp/cut.pcap"
+expect_err trace-cut "caplib: $tmp/cut.pcap: damaged after 2 frames (truncated dump file; \
+tried to read 140 captured bytes, only got 10); 2 converted"
+[ "$(grep -c '^[0-9]*\. ' "$tmp/out")" = 2 ] || fail "trace-cut: expected 2 records"
+check import-cut 1 "$tool" import "$tmp/cut.pcap" "$tmp/cut.eth"
+expect_err import-cut "caplib: $tmp/cut.pcap: damaged after 2 frames (truncated dump file; \
+tried to read 140 captured bytes, only got 10); 2 converted"
+[ "$(records "$tmp/cut.eth")" = 2 ] || fail "import-cut: expected 2 records in the capture file"
+
+# A link type without a layer code: nothing is written.
+d=$tmp/foreign; mkdir "$d"
+cp "$tmp/ethernet.pcap" "$d/wifi.pcap"
+printf '\151\000\000\000' | dd of="$d/wifi.pcap" bs=1 seek=20 conv=notrunc status=none
+check import-foreign 1 "$tool" import "$d/wifi.pcap" "$d/wifi.eth"
+expect_err import-foreign "caplib: $d/wifi.pcap: link type 105 (IEEE802_11) has no layer code; 6 frames skipped"
+check trace-foreign 1 "$tool" trace "$d/wifi.pcap"
+expect_err trace-foreign "caplib: $d/wifi.pcap: link type 105 (IEEE802_11) has no layer code; 6 frames skipped"
+nothing_but "$d" "wifi.pcap "
+
+# Neither a capture file nor pcap, or nowhere to write: one line, nothing left.
+check import-text 1 "$tool" import "$src/README.md" "$tmp/readme.eth"
+expect_err import-text "caplib: $src/README.md: not a pcap or pcapng file (unknown file format)"
+check import-eth 1 "$tool" import "$src/examples/sample.eth" "$tmp/sample.eth"
+expect_err import-eth "caplib: $src/examples/sample.eth: not a pcap or pcapng file (unknown file format)"
+check import-nowhere 1 "$tool" import "$tmp/ethernet.pcap" "$tmp/no/such/dir/x.eth"
+expect_err import-nowhere "caplib: cannot write $tmp/no/such/dir/x.eth: No such file or directory"
+check import-extension 1 "$tool" import "$tmp/ethernet.pcap" "$tmp/x.cap"
+expect_err import-extension "caplib: $tmp/x.cap: capture files must have the extension .eth"
+check export-extension 1 "$tool" export "$tmp/ethernet.eth" "$tmp/x.cap"
+expect_err export-extension "caplib: $tmp/x.cap: pcap files written must have the extension .pcap"
+check export-nowhere 1 "$tool" export "$tmp/ethernet.eth" "$tmp/no/such/dir/x.pcap"
+expect_err export-nowhere "caplib: cannot write beside $tmp/no/such/dir/x.pcap: No such file or directory"
+check import-usage 2 "$tool" import "$tmp/ethernet.pcap"
+check export-usage 2 "$tool" export "$tmp/ethernet.eth"
+
+# A capture file cut inside its last record: the records before it are
+# exported and the damage fails the command.
+d=$tmp/cuteth; mkdir "$d"
+head -c $(($(stat -c %s "$tmp/ethernet.eth") - 20)) "$tmp/ethernet.eth" >"$d/cut.eth"
+check export-cut 1 "$tool" export "$d/cut.eth" "$d/cut.pcap"
+expect_err export-cut "caplib: $d/cut.eth: damaged after record 5 (108 bytes are not a record); the records before it were converted"
+[ "$("$tool" info "$d/cut.pcap" | sed -n 's/^records: //p')" = 5 ] || fail "export-cut: expected 5 frames"
+
+# An empty capture file makes an empty pcap file.
+head -c 64 "$src/examples/sample.eth" >"$tmp/empty.eth"
+check export-empty 0 "$tool" export "$tmp/empty.eth" "$tmp/empty.pcap"
+[ "$(stat -c %s "$tmp/empty.pcap")" = 24 ] || fail "export-empty: not a bare pcap header"
+
+# The real captures: every frame converts, one trace record per frame, and
+# Ethernet ones come back with the same frames.
+if [ -d "$captures" ]; then
+  while read -r name frames; do
+    check "real-import $name" 0 "$tool" import "$captures/$name" "$tmp/real.eth"
+    expect_err "real-import $name" ""
+    [ "$(records "$tmp/real.eth")" = "$frames" ] || fail "real-import $name: expected $frames records"
+    check "real-trace $name" 0 "$tool" trace "$captures/$name"
+    expect_err "real-trace $name" ""
+    [ "$(grep -c '^[0-9]*\. ' "$tmp/out")" = "$frames" ] || fail "real-trace $name: expected $frames records"
+    check "real-export $name" 0 "$tool" export "$tmp/real.eth" "$tmp/real.pcap"
+    if [ "$(od -An -tu4 -j20 -N4 "$captures/$name" | tr -d ' ')" = 1 ]; then
+      cmp -s <(tail -c +25 "$captures/$name") <(tail -c +25 "$tmp/real.pcap") || fail "real-export $name: frames differ"
+    fi
+  done <<'EOF'
+ipx-netbios.pcap 64
+mixed-ethernet.pcap 4709
+netbios-browse.pcap 114
+ppp-ip-icmp.pcap 18
+ppp-pap-truncated.pcap 1
+pppoe-discovery-2.pcap 2
+pppoe-discovery.pcap 1
+pppoe-session-2.pcap 2
+pppoe-session-lcp.pcap 2
+EOF
+else
+  echo "no shared captures at $captures: real-capture checks skipped"
+fi
+
+if [ "$failures" != 0 ]; then echo "$failures failures"; exit 1; fi
+echo "all pcap cli checks passed"
