@@ -3,6 +3,8 @@
 // so links with those names lead to it. A disk that fills while a writer
 // runs is a file size limit, set in a child process.
 #include <gtest/gtest.h>
+
+#if !defined(_WIN32)  // /dev/full, file size limits and symbolic links
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -148,3 +150,5 @@ TEST_F(DiskFull, ContinuedFileFailsWhenItsBufferSpills) {
 }
 
 }  // namespace
+
+#endif  // !_WIN32
