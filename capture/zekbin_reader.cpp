@@ -16,6 +16,7 @@ struct Reader {
     FILE *file;
     uint64_t size;      // of the file, taken when it was opened
     uint64_t position;  // of the next record
+    bool ended;         // a record failed: nothing more until first()
     uint32_t delivered;
     GrowBuffer buffer;
     char *io_buffer;
@@ -46,8 +47,12 @@ bool seek(FILE *f, uint64_t pos) {
 
 // Reads the record at the current position. Sizes are checked against
 // what the file holds before anything is allocated for them, so a damaged
-// header can neither run past the file nor make the buffer balloon.
+// header can neither run past the file nor make the buffer balloon. A
+// record that fails ends the file until first(): the stream then stands
+// somewhere inside the damage, and what follows there is no record.
 CAPLIB_PAKET *read_record(Reader *r) {
+    if (r->ended) return nullptr;
+    r->ended = true;
     uint8_t h[RECORD_HEADER_SIZE];
     if (r->position > r->size || r->size - r->position < sizeof h) return nullptr;
     if (std::fread(h, 1, sizeof h, r->file) != sizeof h) return nullptr;
@@ -62,6 +67,7 @@ CAPLIB_PAKET *read_record(Reader *r) {
     if (!r->buffer.reserve(body)) return nullptr;
     if (body && std::fread(r->buffer.data, 1, body, r->file) != body) return nullptr;
     r->position += sizeof h + body;
+    r->ended = false;
 
     CAPLIB_PAKET &p = r->current;
     p.tag = le16(h + 4);
@@ -89,6 +95,7 @@ CAPLIB_PAKET *reader_first(CAPLIB_INPUT *in) {
     Reader *r = static_cast<Reader *>(in->priv);
     if (!seek(r->file, FILE_HEADER_SIZE)) return nullptr;
     r->position = FILE_HEADER_SIZE;
+    r->ended = false;
     return read_record(r);
 }
 

@@ -252,6 +252,8 @@ struct CountingSink {
     CAPLIB_OUTPUT *inner;
     unsigned long long bytes = 0;
     unsigned long long records = 0;
+    bool header_failed = false;
+    int error = 0;  // errno of the failed write, before closing can change it
 };
 
 unsigned long long record_bytes(const CAPLIB_PAKET *p) {
@@ -289,22 +291,31 @@ int cmd_copy(const Args &a) {
     sink.pub.type = inner->type;
     sink.pub.priv = &sink;
     sink.pub.header = [](CAPLIB_OUTPUT *o, CAPLIB_INPUT *i) {
-        return CAPLIB_output_header(static_cast<CountingSink *>(o->priv)->inner, i);
+        CountingSink *s = static_cast<CountingSink *>(o->priv);
+        errno = 0;
+        int rc = CAPLIB_output_header(s->inner, i);
+        s->header_failed = rc != 0;
+        s->error = errno;
+        return rc;
     };
     sink.pub.paket = [](CAPLIB_OUTPUT *o, CAPLIB_PAKET *p) {
         CountingSink *s = static_cast<CountingSink *>(o->priv);
+        errno = 0;
         int rc = CAPLIB_output_paket(s->inner, p);
         if (rc == 0) {
             s->bytes += record_bytes(p);
             ++s->records;
         }
+        s->error = errno;
         return rc;
     };
     sink.pub.close = [](CAPLIB_OUTPUT *o, int rc) { CAPLIB_output_close(static_cast<CountingSink *>(o->priv)->inner, rc); };
 
     int rc = CAPLIB_process_data(in, &sink.pub);
+    auto reason = [&] { return std::string(sink.error ? std::strerror(sink.error) : "unknown error"); };
+    if (sink.header_failed) return failure("writing " + out_path + " failed: " + reason());
     if (rc == CAPLIB_ERR_FORMAT) return failure(out_path + ": a record could not be written (name too long or no memory)");
-    if (rc != 0) return failure("writing " + out_path + " failed: " + std::strerror(errno));
+    if (rc != 0) return failure("writing " + out_path + " failed: " + reason());
     long long after = file_size(out_path);
     bool complete = static_cast<unsigned long long>(after) == 64 + sink.bytes ||
                     (a.has_limit && before > 0 && static_cast<unsigned long long>(after) == before + sink.bytes);

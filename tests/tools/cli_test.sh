@@ -58,11 +58,39 @@ check trace-to-file 0 "$tool" trace -x --sep '\r\n' -o "$tmp/t" "$src/examples/s
 grep -q $'^0000  FF03C021' "$tmp/t.log" || { echo "FAIL trace-to-file: no hex dump"; failures=$((failures + 1)); }
 check trace-bad-output 1 "$tool" trace -o "$tmp/no/such/dir/t" "$src/examples/sample.eth"
 expect_err_lines trace-bad-output 1
+expect_err() {  # name, exact text of standard error
+  if [ "$(cat "$tmp/err")" != "$2" ]; then
+    echo "FAIL $1: stderr"; cat "$tmp/err"; echo "expected"; printf '%s\n' "$2"; failures=$((failures + 1))
+  fi
+}
+
+# A full device: every output fails with exit 1 and says why. The library
+# appends ".eth"/".log" to names, so links with those names stand for it.
 if [ -w /dev/full ]; then
+  full="No space left on device"
   "$tool" trace "$src/examples/sample.eth" >/dev/full 2>"$tmp/err"
   [ $? = 1 ] || { echo "FAIL trace to a full device"; failures=$((failures + 1)); }
-  expect_err_lines trace-full 1
+  expect_err trace-full "caplib: writing the trace failed ($full)"
+  ln -s /dev/full "$tmp/full.log"
+  ln -s /dev/full "$tmp/full.eth"
+  check trace-o-full 1 "$tool" trace -o "$tmp/full" "$src/examples/sample.eth"
+  expect_err trace-o-full "caplib: writing the trace failed ($full)"
+  check copy-full 1 "$tool" copy "$src/examples/sample.eth" "$tmp/full.eth"
+  expect_err copy-full "caplib: writing $tmp/full.eth failed: $full"
+  check append-full 1 "$tool" copy "$src/examples/sample.eth" "$tmp/full.eth" --append-limit 0
+  expect_err append-full "caplib: cannot open $tmp/full.eth for writing: $full"
 fi
+
+# A disk that fills while the copy runs, after the file header went out: a
+# file size limit of 1 KiB stands in for it. The writer's buffered records
+# fail only when it closes, which the copy notices by the file's size.
+(ulimit -f 1 && trap '' XFSZ && exec "$tool" copy "$src/examples/sample.eth" "$tmp/small.eth") >"$tmp/out" 2>"$tmp/err"
+[ $? = 1 ] || { echo "FAIL copy to a filling disk: exit status"; failures=$((failures + 1)); }
+expect_err copy-filling "caplib: writing $tmp/small.eth failed: the file is incomplete (disk full?)"
+cp "$src/examples/sample.eth" "$tmp/grow.eth"
+(ulimit -f 3 && trap '' XFSZ && exec "$tool" copy "$src/examples/sample.eth" "$tmp/grow.eth" --append-limit 0) >"$tmp/out" 2>"$tmp/err"
+[ $? = 1 ] || { echo "FAIL append to a filling disk: exit status"; failures=$((failures + 1)); }
+expect_err append-filling "caplib: writing $tmp/grow.eth failed: the file is incomplete (disk full?)"
 
 # Buffered traces print the same text, and still fail on a full device:
 # standard output is flushed and checked before the tool exits.
@@ -73,9 +101,10 @@ cmp -s "$tmp/out" "$tmp/buffered" || { echo "FAIL trace --buffered: text differs
 check trace-buffered-file 0 "$tool" trace --buffered -x -o "$tmp/b" "$src/examples/sample.eth"
 cmp -s "$tmp/b.log" "$tmp/buffered" || { echo "FAIL trace --buffered -o: text differs"; failures=$((failures + 1)); }
 if [ -w /dev/full ]; then
+  full="No space left on device"
   "$tool" trace --buffered "$src/examples/sample.eth" >/dev/full 2>"$tmp/err"
   [ $? = 1 ] || { echo "FAIL buffered trace to a full device"; failures=$((failures + 1)); }
-  expect_err_lines trace-buffered-full 1
+  expect_err trace-buffered-full "caplib: writing the trace failed ($full)"
 fi
 
 check copy 0 "$tool" copy "$src/examples/sample.eth" "$tmp/copy.eth"
