@@ -13,6 +13,7 @@
 
 #include "caplib.h"
 #include "capture/capture_test_util.h"
+#include "capture/files.h"
 #include "support.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -243,7 +244,7 @@ private:
 #endif
 
 // The reader's own object, stream buffer and the C library's stream.
-constexpr size_t kReaderOverhead = 80 * 1024;
+constexpr size_t kReaderOverhead = caplib::IO_BUFFER + 16 * 1024;
 
 void expect_bounded_memory(const std::string &path, size_t file_size, const char *what) {
 #ifdef CAPLIB_HEAP_HOOKS
