@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -183,16 +184,69 @@ int parse(int argc, char **argv, int first, Args &a, std::string &error) {
 
 // A capture to read: a capture file (.eth) by the library, anything else
 // through libpcap, whose report outlives the source.
+unsigned long long record_bytes(const CAPLIB_PAKET *p) {
+    auto r16 = [](unsigned long long n) { return (n + 15) & ~15ull; };
+    unsigned long long name = p->name ? std::strlen(p->name) + 1 : 0;
+    return 48 + r16(name) + r16(p->length);
+}
+
+long long file_size(const std::string &path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+// The capture reader ends quietly at a damaged record; counting what it
+// delivered tells such an end from the end of the file.
+struct CountingSource {
+    CAPLIB_INPUT pub{};
+    CAPLIB_INPUT *inner;
+    unsigned long long bytes = 0;
+    unsigned long long records = 0;
+
+    explicit CountingSource(CAPLIB_INPUT *in) : inner(in) {
+        pub.priv = this;
+        pub.info[0] = in->info[0];
+        pub.info[1] = in->info[1];
+        pub.info[2] = in->info[2];
+        pub.first = [](CAPLIB_INPUT *i) { return self(i)->count(CAPLIB_input_first); };
+        pub.next = [](CAPLIB_INPUT *i) { return self(i)->count(CAPLIB_input_next); };
+        pub.close = [](CAPLIB_INPUT *i) { CAPLIB_input_close(self(i)->inner); };
+    }
+    static CountingSource *self(CAPLIB_INPUT *i) { return static_cast<CountingSource *>(i->priv); }
+
+    CAPLIB_PAKET *count(CAPLIB_PAKET *(*read)(CAPLIB_INPUT *)) {
+        CAPLIB_PAKET *p = read(inner);
+        if (p) {
+            bytes += record_bytes(p);
+            ++records;
+        }
+        return p;
+    }
+
+    // Empty when every byte of the file was a record, else the error line.
+    std::string damage(const std::string &path, const char *done = "read") const {
+        long long size = file_size(path);
+        if (size < 0 || static_cast<unsigned long long>(size) <= 64 + bytes) return {};
+        return path + ": damaged after record " + std::to_string(records) + " (" +
+               std::to_string(static_cast<unsigned long long>(size) - 64 - bytes) +
+               " bytes are not a record); the records before it were " + done;
+    }
+};
+
 struct Source {
     CAPLIB_INPUT *in = nullptr;
     bool pcap = false;
+    std::unique_ptr<CountingSource> eth;
     caplib_tool::PcapReadReport report;
 };
 
 bool open_source(const Args &a, const std::string &path, Source &src, std::string &error) {
     src.pcap = !has_extension(path, ".eth");
     if (!src.pcap) {
-        src.in = open_capture(path, error);
+        if (CAPLIB_INPUT *in = open_capture(path, error)) {
+            src.eth = std::make_unique<CountingSource>(in);
+            src.in = &src.eth->pub;
+        }
     } else {
         src.in = caplib_tool::pcap_input(path, a.has_name ? a.name.c_str() : nullptr, src.report, error);
     }
@@ -204,7 +258,10 @@ bool name_misused(const Args &a, const std::string &path) { return a.has_name &&
 
 // After the source is done: damage fails, skipped frames are told.
 int finish_source(const std::string &path, const Source &src) {
-    if (!src.pcap) return 0;
+    if (!src.pcap) {
+        std::string damage = src.eth->damage(path);
+        return damage.empty() ? 0 : failure(damage);
+    }
     if (!src.report.damage.empty()) return failure(src.report.damage_text(path));
     note(src.report.skipped_text(path));
     return 0;
@@ -241,24 +298,17 @@ struct CountingSink {
     int error = 0;  // errno of the failed write, before closing can change it
 };
 
-unsigned long long record_bytes(const CAPLIB_PAKET *p) {
-    auto r16 = [](unsigned long long n) { return (n + 15) & ~15ull; };
-    unsigned long long name = p->name ? std::strlen(p->name) + 1 : 0;
-    return 48 + r16(name) + r16(p->length);
-}
 
-long long file_size(const std::string &path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
-}
 
 int cmd_copy(const Args &a) {
     if (a.positional.size() != 2) return usage_error("copy takes an input and an output capture file");
     const std::string &in_path = a.positional[0];
     const std::string &out_path = a.positional[1];
     std::string error;
-    CAPLIB_INPUT *in = open_capture(in_path, error);
-    if (!in) return failure(error);
+    CAPLIB_INPUT *opened = open_capture(in_path, error);
+    if (!opened) return failure(error);
+    CountingSource counted(opened);
+    CAPLIB_INPUT *in = &counted.pub;
     std::string_view ext = ".eth";
     if (out_path.size() <= ext.size() || out_path.compare(out_path.size() - ext.size(), ext.size(), ext) != 0) {
         CAPLIB_input_close(in);
@@ -297,6 +347,7 @@ int cmd_copy(const Args &a) {
     sink.pub.close = [](CAPLIB_OUTPUT *o, int rc) { CAPLIB_output_close(static_cast<CountingSink *>(o->priv)->inner, rc); };
 
     int rc = CAPLIB_process_data(in, &sink.pub);
+    std::string damage = counted.damage(in_path, "copied");
     auto reason = [&] { return std::string(sink.error ? std::strerror(sink.error) : "unknown error"); };
     if (sink.header_failed) return failure("writing " + out_path + " failed: " + reason());
     if (rc == CAPLIB_ERR_FORMAT) return failure(out_path + ": a record could not be written (name too long or no memory)");
@@ -305,6 +356,7 @@ int cmd_copy(const Args &a) {
     bool complete = static_cast<unsigned long long>(after) == 64 + sink.bytes ||
                     (a.has_limit && before > 0 && static_cast<unsigned long long>(after) == before + sink.bytes);
     if (after < 0 || !complete) return failure("writing " + out_path + " failed: the file is incomplete (disk full?)");
+    if (!damage.empty()) return failure(damage);
     return 0;
 }
 
@@ -318,21 +370,6 @@ struct FlushingSink {
     int flush_errno = 0;
 };
 
-struct CountingSource {
-    CAPLIB_INPUT pub;
-    CAPLIB_INPUT *inner;
-    unsigned long long bytes = 0;
-    unsigned long long records = 0;
-
-    CAPLIB_PAKET *count(CAPLIB_PAKET *(*read)(CAPLIB_INPUT *)) {
-        CAPLIB_PAKET *p = read(inner);
-        if (p) {
-            bytes += record_bytes(p);
-            ++records;
-        }
-        return p;
-    }
-};
 
 int cmd_import(const Args &a) {
     if (a.positional.size() != 2) return usage_error("import takes a pcap or pcapng file and an output capture file");
@@ -389,20 +426,10 @@ int cmd_export(const Args &a) {
         CAPLIB_output_close(out, CAPLIB_ERR_FORMAT);
         return failure(error);
     }
-    // The reader ends quietly at a damaged record; counting what it read
-    // tells such an end from the end of the file.
-    CountingSource in{{nullptr, nullptr, nullptr, nullptr, {0, 0, 0}}, inner};
-    in.pub.priv = &in;
-    in.pub.first = [](CAPLIB_INPUT *i) { return static_cast<CountingSource *>(i->priv)->count(CAPLIB_input_first); };
-    in.pub.next = [](CAPLIB_INPUT *i) { return static_cast<CountingSource *>(i->priv)->count(CAPLIB_input_next); };
-    in.pub.close = [](CAPLIB_INPUT *i) { CAPLIB_input_close(static_cast<CountingSource *>(i->priv)->inner); };
+    CountingSource in(inner);
     CAPLIB_process_data(&in.pub, out);
     if (!report.error.empty()) return failure(report.error);
-    long long size = file_size(in_path);
-    if (size >= 0 && static_cast<unsigned long long>(size) > 64 + in.bytes)
-        return failure(in_path + ": damaged after record " + std::to_string(in.records) + " (" +
-                       std::to_string(static_cast<unsigned long long>(size) - 64 - in.bytes) +
-                       " bytes are not a record); the records before it were converted");
+    if (std::string damage = in.damage(in_path, "converted"); !damage.empty()) return failure(damage);
     if (report.files.size() > 1) {
         std::string list;
         for (const auto &[name, frames] : report.files)

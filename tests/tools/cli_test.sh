@@ -105,6 +105,17 @@ expect_out decode-code "sliced Ethernet header|"
 check decode-odd 2 "$tool" decode --layer ethernet abc
 check decode-layer 2 "$tool" decode --layer fddi 00
 
+# A capture cut inside its third record: the two complete records are
+# used, then one line names the damage and the exit status is 1.
+head -c 300 "$src/examples/sample.eth" >"$tmp/cut.eth"
+check damaged-trace 1 "$tool" trace "$tmp/cut.eth"
+expect_err_lines damaged-trace 1
+[ "$(grep -c '^[0-9]*\. ' "$tmp/out")" = 2 ] || { echo "FAIL damaged-trace: records before the damage"; failures=$((failures + 1)); }
+check damaged-copy 1 "$tool" copy "$tmp/cut.eth" "$tmp/cut-copy.eth"
+expect_err_lines damaged-copy 1
+check damaged-info 1 "$tool" info "$tmp/cut.eth"
+grep -q '^records: 2$' "$tmp/out" || { echo "FAIL damaged-info"; failures=$((failures + 1)); }
+
 check info 0 "$tool" info "$src/examples/sample.eth"
 grep -q '^records: 16$' "$tmp/out" || { echo "FAIL info"; failures=$((failures + 1)); }
 
