@@ -117,29 +117,6 @@ void reference_record(uint32_t count, const CAPLIB_PAKET &p, const char *sep, st
     reference_dump(dumped, p.data, static_cast<int32_t>(p.length), sep, 8192);
 }
 
-// The whole file in one read (traces of the mix run to megabytes), with
-// the line ends a text-mode stream writes on Windows taken back.
-std::string read_text(const std::string &path) {
-    std::string text;
-    std::error_code ec;
-    uintmax_t size = std::filesystem::file_size(path, ec);
-    FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f || ec) {
-        if (f) std::fclose(f);
-        return text;
-    }
-    text.resize(static_cast<size_t>(size));
-    text.resize(std::fread(text.data(), 1, text.size(), f));
-    std::fclose(f);
-#if defined(_WIN32)
-    std::string plain;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain += text[i];
-    text = plain;
-#endif
-    return text;
-}
-
 // Runs the writer over the records and compares the whole trace; on a
 // difference, shows the first record that differs.
 void expect_trace(const std::vector<CAPLIB_PAKET> &records, const std::string &want, uint32_t flags,
@@ -151,7 +128,7 @@ void expect_trace(const std::vector<CAPLIB_PAKET> &records, const std::string &w
         ASSERT_EQ(CAPLIB_output_paket(out, &copy), 0);
     }
     CAPLIB_output_close(out, 0);
-    std::string got = read_text(base + ".log");
+    std::string got = read_text_file(base + ".log");
     if (got == want) return;
     size_t at = 0;
     while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
@@ -268,7 +245,7 @@ TEST(TraceTime, AcrossDaylightSavingSwitches) {
     ASSERT_NE(out, nullptr);
     for (OwnedRecord &r : recs) ASSERT_EQ(CAPLIB_output_paket(out, r.get()), 0);
     CAPLIB_output_close(out, 0);
-    EXPECT_EQ(read_text(base + ".log"), want);
+    EXPECT_EQ(read_text_file(base + ".log"), want);
 }
 
 // The default flushes every record; buffered output reaches the file when
@@ -284,18 +261,18 @@ TEST(TraceModes, DefaultFlushesEachRecordBufferedHoldsBack) {
         CAPLIB_OUTPUT *out = CAPLIB_output_ascii(base.c_str(), nullptr, flags);
         ASSERT_NE(out, nullptr);
         ASSERT_EQ(CAPLIB_output_paket(out, r.get()), 0);
-        size_t first = read_text(base + ".log").size();
+        size_t first = read_text_file(base + ".log").size();
         ASSERT_EQ(CAPLIB_output_paket(out, r.get()), 0);
-        size_t second = read_text(base + ".log").size();
+        size_t second = read_text_file(base + ".log").size();
         CAPLIB_output_close(out, 0);
-        size_t closed = read_text(base + ".log").size();
+        size_t closed = read_text_file(base + ".log").size();
         if (!flags) record = first;
         EXPECT_GT(record, 0u);
         EXPECT_EQ(first, flags ? 0 : record) << flags;
         EXPECT_EQ(second, flags ? 0 : 2 * record) << flags;
         EXPECT_EQ(closed, 2 * record) << flags;
     }
-    EXPECT_EQ(read_text(dir.path("buffered.log")), read_text(dir.path("flushed.log")));
+    EXPECT_EQ(read_text_file(dir.path("buffered.log")), read_text_file(dir.path("flushed.log")));
 }
 
 // A device that takes no data: the default fails on the first record, the
