@@ -16,18 +16,22 @@ namespace {
 constexpr uint32_t kRecords = 50000;
 constexpr uint32_t kWarmUp = 2000;
 
+// The two captures of the mix, written once and removed when the program ends.
+struct Captures {
+    std::string eth = "/tmp/caplib-bench-alloc-eth.eth", ppp = "/tmp/caplib-bench-alloc-ppp.eth";
+    Captures() {
+        caplib_mix::write_capture(eth, caplib_mix::Kind::ethernet, kRecords);
+        caplib_mix::write_capture(ppp, caplib_mix::Kind::ppp, kRecords);
+    }
+    ~Captures() {
+        std::remove(eth.c_str());
+        std::remove(ppp.c_str());
+    }
+};
+
 const std::string &capture(caplib_mix::Kind kind) {
-    static const std::string eth = [] {
-        std::string p = "/tmp/caplib-bench-alloc-eth.eth";
-        caplib_mix::write_capture(p, caplib_mix::Kind::ethernet, kRecords);
-        return p;
-    }();
-    static const std::string ppp = [] {
-        std::string p = "/tmp/caplib-bench-alloc-ppp.eth";
-        caplib_mix::write_capture(p, caplib_mix::Kind::ppp, kRecords);
-        return p;
-    }();
-    return kind == caplib_mix::Kind::ethernet ? eth : ppp;
+    static const Captures captures;
+    return kind == caplib_mix::Kind::ethernet ? captures.eth : captures.ppp;
 }
 
 // Pumps every record from in to out; counts allocations after the warm-up.
