@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "caplib.h"
+#include "decode/line.h"
 #include "decode/time_text.h"
 
 namespace {
@@ -19,7 +20,7 @@ constexpr std::array<const char *, 10> kAttributeNames = {
     "Before change", "Level0", "Level1", "Level2", "Level3",
 };
 
-constexpr char kHex[] = "0123456789ABCDEF";
+using caplib::kHexUpper;
 constexpr int kRow = 20;  // bytes per dump row
 
 constexpr bool printable(unsigned char c) {
@@ -34,8 +35,8 @@ struct DumpTables {
 constexpr DumpTables kDump = [] {
     DumpTables t{};
     for (int b = 0; b < 256; ++b) {
-        t.pair[b][0] = kHex[b >> 4];
-        t.pair[b][1] = kHex[b & 15];
+        t.pair[b][0] = kHexUpper[b >> 4];
+        t.pair[b][1] = kHexUpper[b & 15];
         t.shown[b] = printable(static_cast<unsigned char>(b)) ? static_cast<char>(b) : '.';
     }
     return t;
@@ -208,8 +209,8 @@ CAPLIB_API int CAPLIB_string_hexdump(char *out, uint32_t size, const unsigned ch
         }
         if (col % 4 == 0) out[p++] = ' ';
         if (i < length) {
-            out[p++] = kHex[data[i] >> 4];
-            out[p++] = kHex[data[i] & 15];
+            out[p++] = kHexUpper[data[i] >> 4];
+            out[p++] = kHexUpper[data[i] & 15];
         } else {
             out[p++] = ' ';
             out[p++] = ' ';

@@ -10,6 +10,9 @@
 
 namespace caplib {
 
+inline constexpr char kHexUpper[] = "0123456789ABCDEF";
+inline constexpr char kHexLower[] = "0123456789abcdef";
+
 // A line assembled in a fixed local buffer, appended in one piece.
 template <size_t N>
 class Line {
@@ -31,8 +34,8 @@ public:
         return *this;
     }
     // Hex with exactly `digits` digits (at most 8), like "%0*X" and "%0*x".
-    Line &hex(uint32_t v, unsigned digits) { return hex_digits(v, digits, "0123456789ABCDEF"); }
-    Line &hex_lower(uint32_t v, unsigned digits) { return hex_digits(v, digits, "0123456789abcdef"); }
+    Line &hex(uint32_t v, unsigned digits) { return hex_digits(v, digits, kHexUpper); }
+    Line &hex_lower(uint32_t v, unsigned digits) { return hex_digits(v, digits, kHexLower); }
     // Unsigned decimal right-aligned in at least `width` places (at most
     // kMaxWidth), like "%*u".
     static constexpr unsigned kMaxWidth = 16;

@@ -34,8 +34,6 @@ uint32_t next_for_type(uint16_t type, bool tokenring) {
 // Longest line: label, two stations, " Type=0x" and four digits.
 using StationLine = Line<64>;
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
 // One station in upper-case hex; the fifth byte keeps its historic "%0X"
 // (one digit below 0x10), so 00 A0 C5 11 02 33 reads 00A0C511233.
 void station(StationLine &line, Bytes b, uint32_t off) {
@@ -43,8 +41,8 @@ void station(StationLine &line, Bytes b, uint32_t off) {
     size_t n = 0;
     for (uint32_t i = 0; i < 6; ++i) {
         uint8_t v = b.u8(off + i);
-        if (i != 4 || v >= 0x10) text[n++] = kHexDigits[v >> 4];
-        text[n++] = kHexDigits[v & 15];
+        if (i != 4 || v >= 0x10) text[n++] = kHexUpper[v >> 4];
+        text[n++] = kHexUpper[v & 15];
     }
     line.str(std::string_view(text, n));
 }

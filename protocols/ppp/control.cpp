@@ -36,7 +36,7 @@ const char *copy_bounded(std::span<char> buf, Bytes bytes) {
 // ---- the option walk ------------------------------------------------------
 
 void put_hex(Text &out, Bytes bytes, bool upper, const char *between) {
-    const char *digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    const char *digits = upper ? kHexUpper : kHexLower;
     std::string_view sep(between);
     for (uint32_t i = 0; i < bytes.size(); ++i) {
         if (i) out.put(sep);
@@ -170,18 +170,9 @@ void run_decoder(Text &t, OptionDecoder decode, Bytes data, bool &handled) {
 
 // "%3.3X#%2.2X:" with length and identifier, written without formatting.
 void packet_header(Text &t, uint16_t length, uint8_t id) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    char buf[8];
-    size_t n = 0;
-    if (length > 0xFFF) buf[n++] = kDigits[length >> 12];
-    buf[n++] = kDigits[length >> 8 & 15];
-    buf[n++] = kDigits[length >> 4 & 15];
-    buf[n++] = kDigits[length & 15];
-    buf[n++] = '#';
-    buf[n++] = kDigits[id >> 4];
-    buf[n++] = kDigits[id & 15];
-    buf[n++] = ':';
-    t.put(std::string_view(buf, n));
+    Line<8> line;
+    line.hex(length, length > 0xFFF ? 4 : 3).chr('#').hex(id, 2).chr(':');
+    t.put(line.view());
 }
 
 void link_quality_report(Text &t, Bytes r) {

@@ -34,12 +34,11 @@ void PppLine::close() {
 uint32_t PppLine::dump(Bytes bytes) {
     close();
     if (ended_) return 0;
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     const size_t bound = limit();
     uint32_t i = 0;
     for (; i < bytes.size() && out_.size() - start_ < bound; ++i) {
         uint8_t b = bytes.u8(i);
-        const char group[3] = {kDigits[b >> 4], kDigits[b & 15], ' '};
+        const char group[3] = {kHexUpper[b >> 4], kHexUpper[b & 15], ' '};
         out_.put(std::string_view(group, (i & 3) == 3 ? 3 : 2));
     }
     if (i < bytes.size()) {

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "decode/dispatch.h"
+#include "decode/line.h"
 
 namespace caplib {
 
