@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <memory>
 
 #include "caplib.h"
@@ -81,15 +82,123 @@ std::string guarded(const Frame &frame, uint32_t room, Run run) {
 }  // namespace
 
 std::string decode(uint32_t layer, const Frame &frame, uint32_t room, const char *separator) {
+    keep_decoded("layer " + std::to_string(layer), frame, 1, [layer](const uint8_t *d, uint32_t n, char *t, uint32_t r) {
+        CAPLIB_decode(layer, d, n, t, r, "\n");
+    });
     return guarded(frame, room, [&](const uint8_t *d, uint32_t n, char *t) {
         CAPLIB_decode(layer, d, n, t, room, separator);
     });
 }
 
 std::string decode_ppp(const Frame &frame, uint32_t room) {
+    keep_decoded("PPP column", frame, 0,
+                 [](const uint8_t *d, uint32_t n, char *t, uint32_t r) { CAPLIB_decode_ppp(d, n, t, r); });
     return guarded(frame, room, [&](const uint8_t *d, uint32_t n, char *t) {
         CAPLIB_decode_ppp(d, n, t, room);
     });
+}
+
+namespace {
+
+constexpr uint32_t kFullRoom = 65536;
+
+// One allocation serves every room: the text of `room` bytes is placed at
+// its end behind the canaries' space, so a write just past room hits a
+// canary and one further out leaves the allocation.
+class TextAtEnd {
+public:
+    explicit TextAtEnd(size_t max_room) : size_(max_room + kCanary), buf_(new char[size_]) {}
+
+    char *place(uint32_t room) {
+        char *text = buf_.get() + size_ - kCanary - room;
+        std::memset(text + room, kCanaryByte, kCanary);
+        return text;
+    }
+    static bool intact(const char *text, uint32_t room) {
+        for (size_t i = 0; i < kCanary; ++i)
+            if (text[room + i] != kCanaryByte) return false;
+        return true;
+    }
+
+private:
+    size_t size_;
+    std::unique_ptr<char[]> buf_;
+};
+
+struct Keeper {
+    bool on = false;
+    std::map<std::pair<std::string, Frame>, KeptFrame> frames;
+};
+
+Keeper &keeper() {
+    static Keeper k;
+    return k;
+}
+
+std::string hex_text(const Frame &f) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (uint8_t b : f) {
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+}  // namespace
+
+bool sweep_rooms(const std::string &what, const uint8_t *data, uint32_t n, uint32_t first_room,
+                 const DecodeCall &call) {
+    TextAtEnd full_buf(kFullRoom);
+    char *full_text = full_buf.place(kFullRoom);
+    call(data, n, full_text, kFullRoom);
+    const uint32_t top = static_cast<uint32_t>(std::strlen(full_text)) + 1;
+    TextAtEnd buf(top);
+    for (uint32_t room = first_room; room <= top; ++room) {
+        char *text = buf.place(room);
+        call(data, n, text, room);
+        if (!TextAtEnd::intact(text, room)) {
+            ADD_FAILURE() << what << ": text written past room " << room;
+            return false;
+        }
+        if (room != 0 && !std::memchr(text, 0, room)) {
+            ADD_FAILURE() << what << ": text not terminated within room " << room;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool sweep_prefixes(const std::string &what, const Frame &frame, uint32_t first_room, const DecodeCall &call) {
+    for (uint32_t n = 0; n <= frame.size(); ++n) {
+        std::unique_ptr<uint8_t[]> prefix(new uint8_t[n ? n : 1]);
+        if (n) std::memcpy(prefix.get(), frame.data(), n);
+        if (!sweep_rooms(what + " cut to " + std::to_string(n) + " bytes", prefix.get(), n, first_room, call))
+            return false;
+    }
+    return true;
+}
+
+void keep_decoded(const std::string &call_key, const Frame &bytes, uint32_t first_room, DecodeCall call) {
+    // Whole captured frames sweep in minutes, not seconds: the short test
+    // frames are the ones built to reach the corners.
+    constexpr size_t kLongest = 1600;
+    Keeper &k = keeper();
+    if (!k.on || bytes.size() > kLongest) return;
+    auto key = std::make_pair(call_key, bytes);
+    if (k.frames.count(key)) return;
+    const testing::TestInfo *test = testing::UnitTest::GetInstance()->current_test_info();
+    std::string what = test ? std::string(test->test_suite_name()) + "." + test->name() + ": " : "";
+    what += call_key + " frame " + hex_text(bytes);
+    k.frames.emplace(std::move(key), KeptFrame{std::move(what), bytes, first_room, std::move(call)});
+}
+
+void set_keeping(bool on) { keeper().on = on; }
+
+std::vector<KeptFrame> kept_frames() {
+    std::vector<KeptFrame> out;
+    for (auto &[key, f] : keeper().frames) out.push_back(f);
+    return out;
 }
 
 std::vector<SampleFrame> &sample_frames() {

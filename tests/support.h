@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,31 @@ struct SampleFrame {
 };
 std::vector<SampleFrame> &sample_frames();
 int add_samples(std::vector<SampleFrame> frames);
+
+// One decoding of `n` bytes into `room` bytes of text.
+using DecodeCall = std::function<void(const uint8_t *data, uint32_t n, char *text, uint32_t room)>;
+
+// Decodes every prefix of the frame (each an exact-size copy, so that the
+// sanitizers catch a read past it) at every room from `first_room` to the
+// room its whole text needs. The text must end within room and leave every
+// byte past room alone. Reports the first fault and returns false.
+bool sweep_prefixes(const std::string &what, const Frame &frame, uint32_t first_room, const DecodeCall &call);
+// The same for one frame at every room from `first_room`.
+bool sweep_rooms(const std::string &what, const uint8_t *data, uint32_t n, uint32_t first_room,
+                 const DecodeCall &call);
+
+// Frames the tests decode through decode(), decode_ppp() and the direct
+// decoder calls are kept, once each with the call that decoded them, while
+// keeping is on; the run ends by sweeping them.
+struct KeptFrame {
+    std::string what;
+    Frame bytes;
+    uint32_t first_room;
+    DecodeCall call;
+};
+void keep_decoded(const std::string &call_key, const Frame &bytes, uint32_t first_room, DecodeCall call);
+void set_keeping(bool on);
+std::vector<KeptFrame> kept_frames();
 
 // Sets the time zone of local times (TZ), or removes it for null; the same
 // on POSIX systems and on Windows.

@@ -2,6 +2,7 @@
 // show: the id it names and how far it moved the cursor.
 #pragma once
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -31,6 +32,15 @@ inline DirectResult call_decoder(caplib::Decoder decoder, const Frame &frame, si
     std::vector<char> buf(room);
     caplib::Text text(buf.data(), room);
     uint32_t next = decoder(cur, text);
+    char key[64];
+    std::snprintf(key, sizeof key, "decoder %p limit %u", reinterpret_cast<void *>(decoder), limit);
+    keep_decoded(key, frame, 1, [decoder, limit](const uint8_t *d, uint32_t n, char *t, uint32_t r) {
+        caplib::Cursor c(caplib::Bytes(d, n));
+        c.limit(limit);
+        caplib::set_separator("\n");
+        caplib::Text out(t, r);
+        decoder(c, out);
+    });
     return {std::string(text.view()), next, cur.offset(), cur.remaining()};
 }
 
