@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "caplib.h"
+#include "fuzz/fuzz_support.h"
 
 namespace fuzz {
 
@@ -20,6 +21,46 @@ struct Record {
     std::string name;
     std::string data;
 };
+
+// One record off a fuzz input, after its flags byte: nine fields, name,
+// data. Flags: 1 no name; 2 a long name (a 16-bit count of one byte);
+// 4 long data the same way. Other bits are the caller's.
+inline Record read_record(Input &in, uint8_t flags) {
+    Record r;
+    r.tag = in.u32();
+    r.channel = in.u32();
+    r.direction = in.u32();
+    r.attribute = in.u32();
+    r.layer = in.u32();
+    r.tv_sec = static_cast<int32_t>(in.u32());
+    r.tv_usec = static_cast<int32_t>(in.u32());
+    r.orig_length = in.u32();
+    r.number = in.u32();
+    r.has_name = !(flags & 1);
+    if (r.has_name) {
+        if (flags & 2) {
+            uint16_t n = in.u16();
+            r.name.assign(n, static_cast<char>(in.u8() | 1));
+        } else {
+            r.name = in.bytes(in.u8() % 64);
+            r.name = r.name.substr(0, r.name.find('\0'));
+        }
+    }
+    if (flags & 4) {
+        uint16_t n = in.u16();
+        r.data.assign(n, static_cast<char>(in.u8()));
+    } else {
+        r.data = in.bytes(in.u8());
+    }
+    return r;
+}
+
+// The record as a writer is handed it; it points into r.
+inline CAPLIB_PAKET as_paket(const Record &r) {
+    return {r.tag, r.has_name ? r.name.c_str() : nullptr, r.channel, r.direction, r.attribute, r.layer,
+            {r.tv_sec, r.tv_usec}, static_cast<uint32_t>(r.data.size()), r.orig_length,
+            reinterpret_cast<const unsigned char *>(r.data.data()), r.number};
+}
 
 inline uint64_t round16(uint64_t n) { return (n + 15) & ~uint64_t{15}; }
 

@@ -28,33 +28,8 @@ std::vector<Written> read_records(fuzz::Input &in, bool &second_batch_next, uint
     while (in.left() && bytes < kMaxBytes) {
         uint8_t flags = in.u8();
         Written w;
-        fuzz::Record &r = w.record;
-        r.tag = in.u32();
-        r.channel = in.u32();
-        r.direction = in.u32();
-        r.attribute = in.u32();
-        r.layer = in.u32();
-        r.tv_sec = static_cast<int32_t>(in.u32());
-        r.tv_usec = static_cast<int32_t>(in.u32());
-        r.orig_length = in.u32();
-        r.number = in.u32();
-        r.has_name = !(flags & 1);
-        if (r.has_name) {
-            if (flags & 2) {
-                uint16_t n = in.u16();
-                r.name.assign(n, static_cast<char>(in.u8() | 1));
-            } else {
-                r.name = in.bytes(in.u8() % 64);
-                r.name = r.name.substr(0, r.name.find('\0'));
-            }
-        }
-        if (flags & 4) {
-            uint16_t n = in.u16();
-            r.data.assign(n, static_cast<char>(in.u8()));
-        } else {
-            r.data = in.bytes(in.u8());
-        }
-        bytes += 48 + r.name.size() + r.data.size();
+        w.record = fuzz::read_record(in, flags);
+        bytes += 48 + w.record.name.size() + w.record.data.size();
         out.push_back(std::move(w));
         if (flags & 8) {
             second_batch_next = true;
@@ -65,12 +40,8 @@ std::vector<Written> read_records(fuzz::Input &in, bool &second_batch_next, uint
 }
 
 CAPLIB_PAKET *as_paket(Written &w) {
-    const fuzz::Record &r = w.record;
-    CAPLIB_PAKET &p = w.paket;
-    p = {r.tag, r.has_name ? r.name.c_str() : nullptr, r.channel, r.direction, r.attribute, r.layer,
-         {r.tv_sec, r.tv_usec}, static_cast<uint32_t>(r.data.size()), r.orig_length,
-         reinterpret_cast<const unsigned char *>(r.data.data()), r.number};
-    return &p;
+    w.paket = fuzz::as_paket(w.record);
+    return &w.paket;
 }
 
 // Writes the batch; returns the records a reader must find, as the file

@@ -14,8 +14,15 @@ for t in "$@"; do
     echo "no fuzz build in $build (cmake --preset fuzz && cmake --build --preset fuzz): skipped"
     exit 77
   fi
-  newer=$(find "$src/capture" "$src/decode" "$src/protocols" "$src/include" "$src/fuzz/$t.cpp" \
-    "$src/fuzz"/*.h \( -name '*.cpp' -o -name '*.h' \) -newer "$bin" -print -quit)
+  # The target's own fuzz headers, and the ones those include.
+  own=("$src/fuzz/$t.cpp")
+  for level in 1 2; do
+    for h in $(sed -n 's|^#include "\(fuzz/[a-z_]*\.h\)"|\1|p' "${own[@]}" | sort -u); do
+      [[ " ${own[*]} " == *" $src/$h "* ]] || own+=("$src/$h")
+    done
+  done
+  newer=$(find "$src/capture" "$src/decode" "$src/protocols" "$src/include" "${own[@]}" \
+    \( -name '*.cpp' -o -name '*.h' \) -newer "$bin" -print -quit)
   if [ -n "$newer" ]; then
     echo "fuzz build is older than $newer (cmake --build --preset fuzz): skipped"
     exit 77

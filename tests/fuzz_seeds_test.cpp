@@ -113,8 +113,10 @@ void write_seeds(const char *dir) {
     Frame all = {0};  // mode 0
     for (int i = 0; i < 3; ++i) all = cat({all, be32(in->info[i])});
     all.push_back(0);  // limit selector
+    Frame traced;  // trace: the same records
     int n = 0;
     for (CAPLIB_PAKET *p = CAPLIB_input_first(in); p; p = CAPLIB_input_next(in), ++n) {
+        traced = cat({traced, roundtrip_record(0x00, *p)});
         Frame frame(p->data, p->data + p->length);
         seeds.add("decode", "capture-" + std::to_string(n), decode_seed(p->layer, frame));
         if (p->layer == CAPLIB_LAYER_PPP) seeds.add("decode_ppp", "capture-" + std::to_string(n), ppp_seed(frame));
@@ -129,6 +131,13 @@ void write_seeds(const char *dir) {
     CAPLIB_input_close(in);
     all[0] = 3;  // a new file continued by a second writer
     seeds.add("roundtrip", "sample-records", all);
+
+    // trace: flags, separator selector and bytes, records.
+    seeds.add("trace", "sample-plain", cat({{0x00, 0x01, '\n'}, traced}));
+    seeds.add("trace", "sample-dump-buffered", cat({{0x03, 0x02, '\r', '\n'}, traced}));
+    seeds.add("trace", "null-separator-dump", cat({{0x01, 0x80}, traced}));
+    // Long names: one fits the writer's line, one does not.
+    seeds.add("trace", "long-names", cat({{0x00, 0x00}, roundtrip_long(8100, 20), roundtrip_long(8180, 0)}));
 }
 
 // Runs once every sample frame is registered.

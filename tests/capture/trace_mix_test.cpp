@@ -4,7 +4,6 @@
 // mix and the time cases cross.
 #include <gtest/gtest.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,9 +15,12 @@
 #include "caplib.h"
 #include "capture/capture_test_util.h"
 #include "bench/mix.h"
+#include "fuzz/trace_model.h"
 #include "support.h"
 
 using namespace caplib_test;
+using fuzz::format;
+using fuzz::reference_dump;
 
 namespace {
 
@@ -40,82 +42,6 @@ private:
     std::string saved_;
     bool had_ = false;
 };
-
-std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char *fmt, ...) {
-    char buf[1024];
-    va_list ap;
-    va_start(ap, fmt);
-    int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return std::string(buf, n < 0 ? 0 : static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
-}
-
-// The time text by localtime and one formatted write per record.
-std::string reference_time(const CAPLIB_TIMEVAL &t) {
-    time_t s = t.tv_sec;
-    struct tm *tm = std::localtime(&s);
-    if (!tm) return "?DATE?";
-    return format("%02d.%02d.%04d %02d:%02d:%02d.%03d", tm->tm_mday, tm->tm_mon + 1, tm->tm_year + 1900,
-                  tm->tm_hour, tm->tm_min, tm->tm_sec, (t.tv_usec / 1000) % 1000);
-}
-
-// The hex dump as the general loop writes it: position by position, the
-// offsets by a formatted write, the bytes by their digits.
-void reference_dump(std::string &text, const uint8_t *data, int32_t length, const char *sep, size_t size) {
-    static std::vector<char> buf;
-    buf.resize(size);
-    char *out = buf.data();
-    const size_t end = size - 1, sep_len = std::strlen(sep);
-    const int64_t total = int64_t{length} + 20 - (length % 20);
-    size_t p = 0;
-    for (int64_t i = 0; i < total; ++i) {
-        if (p + 3 >= end) break;
-        int col = static_cast<int>(i % 20);
-        if (col == 0) {
-            if (p + 8 >= end) break;
-            p += static_cast<size_t>(std::snprintf(out + p, size - p, "%04x ", static_cast<unsigned>(i)));
-            if (p + 3 >= end) break;
-        }
-        if (col % 4 == 0) out[p++] = ' ';
-        out[p++] = i < length ? "0123456789ABCDEF"[data[i] >> 4] : ' ';
-        out[p++] = i < length ? "0123456789ABCDEF"[data[i] & 15] : ' ';
-        if (col == 19) {
-            if (p + sep_len + 22 >= end) break;
-            out[p++] = ' ';
-            out[p++] = ' ';
-            for (int64_t k = i - 19; k <= i && k < length; ++k) {
-                uint8_t c = data[k];
-                bool shown = c >= 0x20 && c <= 0x7E && c != '<' && c != '>' && c != '&';
-                out[p++] = shown ? static_cast<char>(c) : '.';
-            }
-            std::memcpy(out + p, sep, sep_len);
-            p += sep_len;
-        }
-    }
-    text.append(out, p);
-}
-
-// One record as the writer printed it with formatted writes, appended to
-// the trace text without (plain) and with (dumped) its hex dump.
-void reference_record(uint32_t count, const CAPLIB_PAKET &p, const char *sep, std::string &plain,
-                      std::string &dumped) {
-    char head[512];
-    int n = std::snprintf(head, sizeof head, "\n%u. %s %s %s %s %u/%u %s", count,
-                          reference_time(p.time).c_str(), p.name ? p.name : "-NULL-",
-                          CAPLIB_layer2str(p.layer), p.direction ? ">>>" : "<<<", p.length,
-                          p.orig_length, CAPLIB_attrib2str(p.attribute));
-    if (p.layer == CAPLIB_LAYER_PPP)
-        n += std::snprintf(head + n, sizeof head - static_cast<size_t>(n), " Channel=%u", p.channel);
-    n += std::snprintf(head + n, sizeof head - static_cast<size_t>(n), "%s", sep);
-    static char decoded[8192];
-    CAPLIB_decode(p.layer, p.data, p.length, decoded, static_cast<uint32_t>(sizeof decoded) - n, sep);
-    for (std::string *text : {&plain, &dumped}) {
-        text->append(head, static_cast<size_t>(n));
-        *text += decoded;
-    }
-    reference_dump(dumped, p.data, static_cast<int32_t>(p.length), sep, 8192);
-}
 
 // Runs the writer over the records and compares the whole trace; on a
 // difference, shows the first record that differs.
@@ -198,7 +124,13 @@ TEST_P(TraceMix, FastPathsPrintWhatFormattedWritesPrint) {
     std::string plain, dumped;
     plain.reserve(400 * size_t{c.records});
     dumped.reserve(2400 * size_t{c.records});
-    for (uint32_t i = 0; i < c.records; ++i) reference_record(i + 1, records[i], c.sep, plain, dumped);
+    for (uint32_t i = 0; i < c.records; ++i) {
+        const CAPLIB_PAKET &p = records[i];
+        std::string text = fuzz::reference_record(i + 1, p, c.sep);
+        plain += text;
+        dumped += text;
+        reference_dump(dumped, p.data, static_cast<int32_t>(p.length), c.sep, fuzz::kTraceLine);
+    }
     TempDir dir;
     expect_trace(records, plain, 0, c.sep, dir.path("flushed"));
     expect_trace(records, dumped, CAPLIB_ASCII_HEXDUMP | CAPLIB_ASCII_BUFFERED, c.sep, dir.path("buffered"));
