@@ -180,8 +180,8 @@ bool sweep_prefixes(const std::string &what, const Frame &frame, uint32_t first_
 }
 
 void keep_decoded(const std::string &call_key, const Frame &bytes, uint32_t first_room, DecodeCall call) {
-    // Whole captured frames sweep in minutes, not seconds: the short test
-    // frames are the ones built to reach the corners.
+    // The sweep costs prefixes times rooms: a frame longer than a full
+    // Ethernet frame is left to its own test.
     constexpr size_t kLongest = 1600;
     Keeper &k = keeper();
     if (!k.on || bytes.size() > kLongest) return;
