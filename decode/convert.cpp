@@ -47,13 +47,13 @@ constexpr DumpTables kDump = [] {
 // than the dump itself. Offsets stay within four digits.
 size_t dump_rows(char *out, const unsigned char *data, uint32_t length, const char *sep,
                  size_t sep_len) {
-    static constexpr char kLower[] = "0123456789abcdef";
+    using caplib::kHexLower;
     char *q = out;
     for (uint32_t base = 0;; base += kRow) {
-        q[0] = kLower[base >> 12 & 15];
-        q[1] = kLower[base >> 8 & 15];
-        q[2] = kLower[base >> 4 & 15];
-        q[3] = kLower[base & 15];
+        q[0] = kHexLower[base >> 12 & 15];
+        q[1] = kHexLower[base >> 8 & 15];
+        q[2] = kHexLower[base >> 4 & 15];
+        q[3] = kHexLower[base & 15];
         q[4] = ' ';
         q += 5;
         uint32_t k = length - base < kRow ? length - base : kRow;  // bytes in this row

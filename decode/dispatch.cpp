@@ -76,12 +76,17 @@ void decode_chain(uint32_t id, Bytes frame, Text &text) {
     }
 }
 
+void decode_layer(uint32_t layer, Bytes frame, const char *sep, Text &text) {
+    set_separator(sep);
+    decode_chain(first_proto(layer), frame, text);
+}
+
 }  // namespace caplib
 
 extern "C" CAPLIB_API void CAPLIB_decode(uint32_t layer, const unsigned char *data, uint32_t length,
                                          char *text, uint32_t room, const char *separator) {
-    caplib::set_separator(separator);
-    if (room == 0 || !text) return;
+    // Room 0 or no buffer still sets the separator, which CAPLIB_decode_ppp
+    // goes on using; no decoder starts without room.
     caplib::Text out(text, room);
-    caplib::decode_chain(caplib::first_proto(layer), caplib::Bytes(data, length), out);
+    caplib::decode_layer(layer, caplib::Bytes(data, length), separator, out);
 }

@@ -92,4 +92,7 @@ void decode_chain(uint32_t first, Bytes frame, Text &text);
 // First protocol id of a layer code, PROTO_END for layers without one.
 uint32_t first_proto(uint32_t layer);
 
+// A frame of a layer code with its separator: what CAPLIB_decode does.
+void decode_layer(uint32_t layer, Bytes frame, const char *sep, Text &text);
+
 }  // namespace caplib

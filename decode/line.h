@@ -36,6 +36,12 @@ public:
     // Hex with exactly `digits` digits (at most 8), like "%0*X" and "%0*x".
     Line &hex(uint32_t v, unsigned digits) { return hex_digits(v, digits, kHexUpper); }
     Line &hex_lower(uint32_t v, unsigned digits) { return hex_digits(v, digits, kHexLower); }
+    // Lower-case hex without leading zeros, like "%x".
+    Line &hex_min(uint32_t v) {
+        unsigned digits = 1;
+        while (digits < 8 && v >> (4 * digits)) ++digits;
+        return hex_digits(v, digits, kHexLower);
+    }
     // Unsigned decimal right-aligned in at least `width` places (at most
     // kMaxWidth), like "%*u".
     static constexpr unsigned kMaxWidth = 16;

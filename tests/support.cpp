@@ -27,6 +27,14 @@ void set_time_zone(const char *tz) {
 #endif
 }
 
+ZoneGuard::ZoneGuard() {
+    const char *tz = std::getenv("TZ");
+    had_ = tz != nullptr;
+    if (tz) saved_ = tz;
+}
+
+ZoneGuard::~ZoneGuard() { set_time_zone(had_ ? saved_.c_str() : nullptr); }
+
 Frame hex(std::string_view text) {
     Frame out;
     int hi = -1;
@@ -54,29 +62,61 @@ Frame cat(std::initializer_list<Frame> parts) {
 
 Frame ascii(std::string_view text) { return Frame(text.begin(), text.end()); }
 
+std::unique_ptr<uint8_t[]> exact_copy(const uint8_t *bytes, size_t n) {
+    std::unique_ptr<uint8_t[]> copy(new uint8_t[n ? n : 1]);
+    if (n) std::memcpy(copy.get(), bytes, n);
+    return copy;
+}
+
 namespace {
 
 constexpr size_t kCanary = 32;
 constexpr char kCanaryByte = '\x5A';
 
+// A text buffer whose room lies at the end of its allocation behind the
+// canaries' space, so a write just past room hits a canary and one further
+// out leaves the allocation. One allocation serves every room up to its
+// largest.
+class TextAtEnd {
+public:
+    explicit TextAtEnd(size_t max_room) : size_(max_room + kCanary), buf_(new char[size_]) {}
+
+    char *place(uint32_t room) {
+        char *text = buf_.get() + size_ - kCanary - room;
+        std::memset(text, kCanaryByte, room + kCanary);
+        return text;
+    }
+
+private:
+    size_t size_;
+    std::unique_ptr<char[]> buf_;
+};
+
+// False, after reporting, when a text wrote past its room or did not end
+// within it.
+bool sound_text(const std::string &what, const char *text, uint32_t room) {
+    for (size_t i = 0; i < kCanary; ++i)
+        if (text[room + i] != kCanaryByte) {
+            ADD_FAILURE() << what << "text written past room " << room << " at " << room + i;
+            return false;
+        }
+    if (room != 0 && !std::memchr(text, 0, room)) {
+        ADD_FAILURE() << what << "text not terminated within room " << room;
+        return false;
+    }
+    return true;
+}
+
+// Runs a decoding of an exact-size copy of the frame into exactly `room`
+// bytes and returns its text after checking it.
 template <typename Run>
 std::string guarded(const Frame &frame, uint32_t room, Run run) {
-    std::unique_ptr<uint8_t[]> data(new uint8_t[frame.size() ? frame.size() : 1]);
-    if (!frame.empty()) std::memcpy(data.get(), frame.data(), frame.size());
-    std::vector<char> text(room + kCanary, kCanaryByte);
-    run(data.get(), static_cast<uint32_t>(frame.size()), text.data());
-    for (size_t i = room; i < text.size(); ++i)
-        if (text[i] != kCanaryByte) {
-            ADD_FAILURE() << "text written past room " << room << " at " << i;
-            break;
-        }
-    if (room == 0) return {};
-    const void *nul = std::memchr(text.data(), 0, room);
-    if (!nul) {
-        ADD_FAILURE() << "text not terminated within room " << room;
-        return std::string(text.data(), room);
-    }
-    return std::string(text.data());
+    std::unique_ptr<uint8_t[]> data = exact_copy(frame.data(), frame.size());
+    TextAtEnd buf(room);
+    char *text = buf.place(room);
+    run(data.get(), static_cast<uint32_t>(frame.size()), text);
+    if (!sound_text("", text, room) || room == 0) return {};
+    return std::string(text);
 }
 
 }  // namespace
@@ -101,29 +141,6 @@ std::string decode_ppp(const Frame &frame, uint32_t room) {
 namespace {
 
 constexpr uint32_t kFullRoom = 65536;
-
-// One allocation serves every room: the text of `room` bytes is placed at
-// its end behind the canaries' space, so a write just past room hits a
-// canary and one further out leaves the allocation.
-class TextAtEnd {
-public:
-    explicit TextAtEnd(size_t max_room) : size_(max_room + kCanary), buf_(new char[size_]) {}
-
-    char *place(uint32_t room) {
-        char *text = buf_.get() + size_ - kCanary - room;
-        std::memset(text + room, kCanaryByte, kCanary);
-        return text;
-    }
-    static bool intact(const char *text, uint32_t room) {
-        for (size_t i = 0; i < kCanary; ++i)
-            if (text[room + i] != kCanaryByte) return false;
-        return true;
-    }
-
-private:
-    size_t size_;
-    std::unique_ptr<char[]> buf_;
-};
 
 struct Keeper {
     bool on = false;
@@ -157,22 +174,14 @@ bool sweep_rooms(const std::string &what, const uint8_t *data, uint32_t n, uint3
     for (uint32_t room = first_room; room <= top; ++room) {
         char *text = buf.place(room);
         call(data, n, text, room);
-        if (!TextAtEnd::intact(text, room)) {
-            ADD_FAILURE() << what << ": text written past room " << room;
-            return false;
-        }
-        if (room != 0 && !std::memchr(text, 0, room)) {
-            ADD_FAILURE() << what << ": text not terminated within room " << room;
-            return false;
-        }
+        if (!sound_text(what + ": ", text, room)) return false;
     }
     return true;
 }
 
 bool sweep_prefixes(const std::string &what, const Frame &frame, uint32_t first_room, const DecodeCall &call) {
     for (uint32_t n = 0; n <= frame.size(); ++n) {
-        std::unique_ptr<uint8_t[]> prefix(new uint8_t[n ? n : 1]);
-        if (n) std::memcpy(prefix.get(), frame.data(), n);
+        std::unique_ptr<uint8_t[]> prefix = exact_copy(frame.data(), n);
         if (!sweep_rooms(what + " cut to " + std::to_string(n) + " bytes", prefix.get(), n, first_room, call))
             return false;
     }

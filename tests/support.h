@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,10 @@ Frame hex(std::string_view text);
 Frame cat(std::initializer_list<Frame> parts);
 // The bytes of a text, without terminator.
 Frame ascii(std::string_view text);
+
+// An exact-size heap copy of n bytes, so that the sanitizers catch a read
+// one past the end.
+std::unique_ptr<uint8_t[]> exact_copy(const uint8_t *bytes, size_t n);
 
 // CAPLIB_decode over an exact-size copy of the frame (so that sanitizers
 // catch any read past it) into a buffer of exactly `room` bytes guarded
@@ -64,5 +69,20 @@ std::vector<KeptFrame> kept_frames();
 // Sets the time zone of local times (TZ), or removes it for null; the same
 // on POSIX systems and on Windows.
 void set_time_zone(const char *tz);
+
+// Puts back, when it goes, the time zone in force when it was made.
+class ZoneGuard {
+public:
+    ZoneGuard();
+    // Then sets tz.
+    explicit ZoneGuard(const char *tz) : ZoneGuard() { set_time_zone(tz); }
+    ~ZoneGuard();
+    ZoneGuard(const ZoneGuard &) = delete;
+    ZoneGuard &operator=(const ZoneGuard &) = delete;
+
+private:
+    std::string saved_;
+    bool had_ = false;
+};
 
 }  // namespace caplib_test

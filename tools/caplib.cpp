@@ -17,6 +17,8 @@
 
 namespace {
 
+using caplib_tool::has_extension;
+
 constexpr const char *kVersion = "1.0.0";
 
 constexpr const char *kUsage =
@@ -65,10 +67,6 @@ int failure(const std::string &msg) {
 
 void note(const std::string &msg) {
     if (!msg.empty()) std::fprintf(stderr, "caplib: %s\n", msg.c_str());
-}
-
-bool has_extension(const std::string &path, std::string_view ext) {
-    return path.size() > ext.size() && path.compare(path.size() - ext.size(), ext.size(), ext) == 0;
 }
 
 std::string unescape(std::string_view s) {
@@ -190,8 +188,7 @@ int parse(int argc, char **argv, int first, Args &a, std::string &error) {
     return 0;
 }
 
-// A capture to read: a capture file (.eth) by the library, anything else
-// through libpcap, whose report outlives the source.
+// The bytes a record takes in a capture file.
 unsigned long long record_bytes(const CAPLIB_PAKET *p) {
     auto r16 = [](unsigned long long n) { return (n + 15) & ~15ull; };
     unsigned long long name = p->name ? std::strlen(p->name) + 1 : 0;
@@ -241,6 +238,8 @@ struct CountingSource {
     }
 };
 
+// A capture to read: a capture file (.eth) by the library, anything else
+// through libpcap, whose report outlives the source.
 struct Source {
     CAPLIB_INPUT *in = nullptr;
     bool pcap = false;
@@ -308,12 +307,9 @@ struct CountingSink {
     CAPLIB_OUTPUT pub;
     CAPLIB_OUTPUT *inner;
     unsigned long long bytes = 0;
-    unsigned long long records = 0;
     bool header_failed = false;
     int error = 0;  // errno of the failed write, before closing can change it
 };
-
-
 
 int cmd_copy(const Args &a) {
     if (a.positional.size() != 2) return usage_error("copy takes an input and an output capture file");
@@ -324,8 +320,7 @@ int cmd_copy(const Args &a) {
     if (!opened) return failure(error);
     CountingSource counted(opened);
     CAPLIB_INPUT *in = &counted.pub;
-    std::string_view ext = ".eth";
-    if (out_path.size() <= ext.size() || out_path.compare(out_path.size() - ext.size(), ext.size(), ext) != 0) {
+    if (!has_extension(out_path, ".eth")) {
         CAPLIB_input_close(in);
         return failure(out_path + ": capture files must have the extension .eth");
     }
@@ -352,10 +347,7 @@ int cmd_copy(const Args &a) {
         CountingSink *s = static_cast<CountingSink *>(o->priv);
         errno = 0;
         int rc = CAPLIB_output_paket(s->inner, p);
-        if (rc == 0) {
-            s->bytes += record_bytes(p);
-            ++s->records;
-        }
+        if (rc == 0) s->bytes += record_bytes(p);
         s->error = errno;
         return rc;
     };
@@ -384,7 +376,6 @@ struct FlushingSink {
     bool flushed = false;
     int flush_errno = 0;
 };
-
 
 int cmd_import(const Args &a) {
     if (a.positional.size() != 2) return usage_error("import takes a pcap or pcapng file and an output capture file");

@@ -536,8 +536,7 @@ std::string PcapWriteReport::skipped_text(const std::string &path) const {
 }
 
 CAPLIB_OUTPUT *pcap_output(const std::string &path, PcapWriteReport &report, std::string &error) {
-    constexpr std::string_view ext = ".pcap";
-    if (path.size() <= ext.size() || path.compare(path.size() - ext.size(), ext.size(), ext) != 0) {
+    if (!has_extension(path, ".pcap")) {
         error = path + ": pcap files written must have the extension .pcap";
         return nullptr;
     }

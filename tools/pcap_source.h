@@ -7,12 +7,18 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "caplib.h"
 
 namespace caplib_tool {
+
+// A path ending in ext with a name in front of it.
+inline bool has_extension(const std::string &path, std::string_view ext) {
+    return path.size() > ext.size() && path.compare(path.size() - ext.size(), ext.size(), ext) == 0;
+}
 
 // libpcap's readers refuse larger frames, so the writer keeps within it.
 inline constexpr uint32_t kMaxPcapFrame = 262144;

@@ -134,7 +134,7 @@ bool header_line(Bytes b, Text &out) {
     if (const char *name = name_of(kCodes, code))
         line.str(name);
     else
-        line.str("code=0x").hex_lower(code, code < 0x10 ? 1 : 2);  // "code=0x%x"
+        line.str("code=0x").hex_min(code);
     if (out.put(line.view())) out.put(separator());
     return true;
 }

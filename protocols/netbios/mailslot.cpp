@@ -59,16 +59,16 @@ void announcement(Bytes m, Text &out) {
     Line<112> fields;
     fields.str(" count=").dec(m.u8(1)).str(" ttl=").dec(m.le32(2) / 1000).str(" OS=(").dec(m.u8(22));
     fields.chr(',').dec(m.u8(23)).str(") stype=0x");
-    hex_plain(fields, m.le32(24)).str(" sig=0x");
-    hex_plain(fields, m.u8(28)).str(" 0x");
-    hex_plain(fields, m.u8(30)).str(" comment=");
+    fields.hex_min(m.le32(24)).str(" sig=0x");
+    fields.hex_min(m.u8(28)).str(" 0x");
+    fields.hex_min(m.u8(30)).str(" comment=");
     if (out.put(fields.view()) && out.put(smb_escape(m, 32))) out.put(sep);
 }
 
 void announcement_request(Bytes m, Text &out) {
     // "BROWSE Anncouncement request from \"%s\" token=0x%x%s"
     Line<24> token;
-    hex_plain(token.str("\" token=0x"), m.u8(1));
+    token.str("\" token=0x").hex_min(m.u8(1));
     if (out.put("BROWSE Anncouncement request from \"") && out.put(name16(m, 2)) && out.put(token.view()))
         out.put(separator());
 }

@@ -191,7 +191,7 @@ bool show_record(const Section &s, Text &out) {
             // "  %*.*srdata: 0x%x %d.%d.%d.%d%s" with w blanks
             Line<64> line;
             for (int i = 0; i < w + 2; ++i) line.chr(' ');
-            hex_plain(line.str("rdata: 0x"), d.u8(e)).chr(' ');
+            line.str("rdata: 0x").hex_min(d.u8(e)).chr(' ');
             dotted(line, d, e + 2);
             if (!out.put(line.view()) || !out.put(sep)) return false;
         }
@@ -281,7 +281,7 @@ const char *nb_name_text(const nb_name &nm) {
     }
     // The service text: the suffix in hex without leading zeros, a slash
     // and its name.
-    hex_plain(t.chr('('), nm.suffix).chr('/').str(service_name(nm.suffix)).chr(')');
+    t.chr('(').hex_min(nm.suffix).chr('/').str(service_name(nm.suffix)).chr(')');
     if (nm.scope[0]) t.chr('.').str(std::string_view(nm.scope, strnlen(nm.scope, kMaxScope)));
     std::string_view v = t.view();
     std::memcpy(buf, v.data(), v.size());

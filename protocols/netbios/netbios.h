@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "decode/dispatch.h"
-#include "decode/line.h"
 
 namespace caplib {
 
@@ -52,18 +51,6 @@ std::optional<uint32_t> smb_skip_wide_strings(Bytes b, uint32_t pos, unsigned n)
 bool smb_name_equal(std::string_view a, std::string_view b);
 
 const char *smb_command_name(uint8_t command);
-
-// "%x": lower-case hex without leading zeros.
-template <size_t N>
-Line<N> &hex_plain(Line<N> &line, uint32_t v) {
-    char d[8];
-    size_t i = sizeof d;
-    do {
-        d[--i] = "0123456789abcdef"[v & 15];
-        v >>= 4;
-    } while (v && i > 0);
-    return line.str(std::string_view(d + i, sizeof d - i));
-}
 
 // The mailslot line of a transaction request; smb is the whole SMB from
 // its header on, wct its word count.

@@ -253,8 +253,8 @@ uint32_t smb_decode(Cursor &cur, Text &out) {
     Line<80> sizes;
     sizes.str("   size=").dec(session_size(cur)).str(" cls=").dec(smb.u8(5)).str(" reh=").dec(smb.u8(6));
     sizes.str(" err=").dec(smb.le16(7)).str(" flg=0x");
-    hex_plain(sizes, flags).str(" flg2=0x");
-    hex_plain(sizes, smb.le16(10));
+    sizes.hex_min(flags).str(" flg2=0x");
+    sizes.hex_min(smb.le16(10));
     // "   tid=%d pid=%d uid=%d mid=%d wct=%d"
     Line<64> ids;
     ids.str("   tid=").dec(smb.le16(24)).str(" pid=").dec(smb.le16(26)).str(" uid=").dec(smb.le16(28));

@@ -71,13 +71,18 @@ void write_capture(const std::string &path, std::vector<OwnedRecord> &records, c
     CAPLIB_output_close(out, 0);
 }
 
-std::vector<ReadBack> read_capture(const std::string &path) {
+std::vector<ReadBack> drain(CAPLIB_INPUT *in) {
     std::vector<ReadBack> out;
-    CAPLIB_INPUT *in = CAPLIB_input_zekbin(path.c_str());
-    if (!in) return out;
     for (CAPLIB_PAKET *p = CAPLIB_input_first(in); p; p = CAPLIB_input_next(in))
-        out.push_back({p->name ? p->name : "<null>", p->layer, p->direction, p->number, p->length,
-                       std::vector<uint8_t>(p->data, p->data + p->length)});
+        out.push_back({p->name ? p->name : "<null>", p->layer, p->direction, p->number, p->length, p->orig_length,
+                       p->time.tv_sec, p->time.tv_usec, std::vector<uint8_t>(p->data, p->data + p->length)});
+    return out;
+}
+
+std::vector<ReadBack> read_capture(const std::string &path) {
+    CAPLIB_INPUT *in = CAPLIB_input_zekbin(path.c_str());
+    if (!in) return {};
+    std::vector<ReadBack> out = drain(in);
     CAPLIB_input_close(in);
     return out;
 }

@@ -46,12 +46,16 @@ struct OwnedRecord {
 void write_capture(const std::string &path, std::vector<OwnedRecord> &records,
                    const CAPLIB_INPUT *info_from = nullptr);
 
-// Reads every record of a capture file: name (or "<null>"), layer, data.
+// A record as a source delivered it; a missing name reads "<null>".
 struct ReadBack {
     std::string name;
-    uint32_t layer, direction, number, length;
+    uint32_t layer, direction, number, length, orig_length;
+    int32_t sec, usec;
     std::vector<uint8_t> data;
 };
+// Every record of a source, from its first.
+std::vector<ReadBack> drain(CAPLIB_INPUT *in);
+// Every record of a capture file.
 std::vector<ReadBack> read_capture(const std::string &path);
 
 }  // namespace caplib_test

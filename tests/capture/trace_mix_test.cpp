@@ -4,10 +4,7 @@
 // mix and the time cases cross.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -27,21 +24,6 @@ namespace {
 // Central European time as a rule, so no zone file is needed.
 constexpr const char *kZone = "CET-1CEST,M3.5.0,M10.5.0/3";
 constexpr int32_t kSpringSwitch = 1774746000;  // 2026-03-29 01:00 UTC
-
-class ZoneGuard {
-public:
-    explicit ZoneGuard(const char *tz) {
-        const char *old = std::getenv("TZ");
-        had_ = old != nullptr;
-        if (old) saved_ = old;
-        set_time_zone(tz);
-    }
-    ~ZoneGuard() { set_time_zone(had_ ? saved_.c_str() : nullptr); }
-
-private:
-    std::string saved_;
-    bool had_ = false;
-};
 
 // Runs the writer over the records and compares the whole trace; on a
 // difference, shows the first record that differs.

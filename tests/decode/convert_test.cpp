@@ -64,17 +64,8 @@ TEST(HexDump, LongOffsetsStayWithinBuffer) {
 
 class TimeText : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char *tz = std::getenv("TZ");
-        saved_ = tz ? tz : "";
-        had_ = tz != nullptr;
-    }
-    void TearDown() override {
-        set_time_zone(had_ ? saved_.c_str() : nullptr);
-    }
     static void zone(const char *tz) { set_time_zone(tz); }
-    std::string saved_;
-    bool had_ = false;
+    ZoneGuard guard_;
 };
 
 TEST_F(TimeText, LocalDateAndMilliseconds) {

@@ -22,7 +22,12 @@ TEST(Line, PiecesMatchTheirConversions) {
             caplib::Line<64> dec, hex, lower;
             dec.dec(v, width);
             EXPECT_EQ(dec.view(), printf_text("%*u", width, v)) << v << " " << width;
-            if (width == 0) continue;
+            if (width == 0) {
+                caplib::Line<64> min;
+                min.hex_min(v);
+                EXPECT_EQ(min.view(), printf_text("%*x", width, v)) << v;
+                continue;
+            }
             uint32_t fits = width >= 8 ? v : v & ((1u << (4 * width)) - 1);  // callers pass values that fit
             hex.hex(fits, width);
             lower.hex_lower(fits, width);

@@ -4,6 +4,7 @@
 // room alone; no byte past the prefix may be read (the sanitizers watch an
 // exact-size copy). Every other frame a test decodes gets the same sweep
 // when the run ends.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -41,12 +42,26 @@ TEST_P(TruncationSweep, EveryPrefixAtEveryRoom) {
     if (!sweep_prefixes(s.name + " (PPP column)", s.bytes, 0, column)) return;
     // A separator longer than the 100 bytes a decoder is started with.
     const std::string long_sep(150, '\n');
-    std::unique_ptr<uint8_t[]> whole(new uint8_t[s.bytes.empty() ? 1 : s.bytes.size()]);
-    std::memcpy(whole.get(), s.bytes.data(), s.bytes.size());
+    std::unique_ptr<uint8_t[]> whole = exact_copy(s.bytes.data(), s.bytes.size());
     sweep_rooms(s.name + " with a 150-byte separator", whole.get(), static_cast<uint32_t>(s.bytes.size()), 1,
                 [&](const uint8_t *d, uint32_t n, char *t, uint32_t room) {
                     CAPLIB_decode(s.layer, d, n, t, room, long_sep.c_str());
                 });
+}
+
+// The sweep itself must see the faults it is there for.
+TEST(SweepChecks, SeeWritesPastRoomAndMissingTerminators) {
+    const uint8_t byte = 0;
+    auto past_room = [](const uint8_t *, uint32_t, char *t, uint32_t room) {
+        std::memset(t, 'a', room);
+        t[room] = '\0';  // one past
+    };
+    EXPECT_NONFATAL_FAILURE(sweep_rooms("", &byte, 1, 1, past_room), "text written past room 1");
+    auto unterminated = [](const uint8_t *, uint32_t, char *t, uint32_t room) {
+        if (room < 10) std::memset(t, 'a', room);
+        else std::strcpy(t, "full text");
+    };
+    EXPECT_NONFATAL_FAILURE(sweep_rooms("", &byte, 1, 1, unterminated), "text not terminated within room 1");
 }
 
 // Each CTest test runs one suite, so each sweeps the frames of its own

@@ -24,8 +24,7 @@ struct DirectResult {
 // read past it; the text gets exactly `room` bytes.
 inline DirectResult call_decoder(caplib::Decoder decoder, const Frame &frame, size_t room = 8192,
                                  uint32_t limit = UINT32_MAX) {
-    std::unique_ptr<uint8_t[]> data(new uint8_t[frame.size() ? frame.size() : 1]);
-    if (!frame.empty()) std::memcpy(data.get(), frame.data(), frame.size());
+    std::unique_ptr<uint8_t[]> data = exact_copy(frame.data(), frame.size());
     caplib::Cursor cur(caplib::Bytes(data.get(), static_cast<uint32_t>(frame.size())));
     cur.limit(limit);
     caplib::set_separator("\n");

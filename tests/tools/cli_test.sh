@@ -6,27 +6,7 @@ src=$2
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export TZ=UTC
-failures=0
-
-check() {  # name, expected exit code, command...
-  local name=$1 want=$2
-  shift 2
-  "$@" >"$tmp/out" 2>"$tmp/err"
-  local got=$?
-  if [ "$got" != "$want" ]; then
-    echo "FAIL $name: exit $got, expected $want"; cat "$tmp/err"; failures=$((failures + 1))
-  fi
-}
-expect_err_lines() {  # name, lines
-  local n
-  n=$(wc -l <"$tmp/err")
-  if [ "$n" != "$2" ]; then echo "FAIL $1: $n error lines"; cat "$tmp/err"; failures=$((failures + 1)); fi
-}
-expect_out() {  # name, exact text
-  if [ "$(cat "$tmp/out")" != "$2" ]; then
-    echo "FAIL $1: got"; cat "$tmp/out"; echo "expected"; printf '%s\n' "$2"; failures=$((failures + 1))
-  fi
-}
+. "$(dirname "$0")/cli_lib.sh"
 
 check help 0 "$tool" --help
 check version 0 "$tool" --version
@@ -48,28 +28,23 @@ expect_err_lines wrong-extension 1
 check trace 0 "$tool" trace "$src/examples/sample.eth"
 head -2 "$tmp/out" >"$tmp/head"
 if [ "$(cat "$tmp/head")" != "$(printf '\n1. 04.12.2026 17:24:13.123 ch1 PPP >>> 18/18 Normal Channel=2')" ]; then
-  echo "FAIL trace: first lines"; cat "$tmp/head"; failures=$((failures + 1))
+  fail "trace: first lines"; cat "$tmp/head"
 fi
 cp "$tmp/out" "$tmp/trace"
 check trace-records 0 grep -c '^[0-9]*\. ' "$tmp/trace"
 expect_out trace-records 16
 
 check trace-to-file 0 "$tool" trace -x --sep '\r\n' -o "$tmp/t" "$src/examples/sample.eth"
-grep -q $'^0000  FF03C021' "$tmp/t.log" || { echo "FAIL trace-to-file: no hex dump"; failures=$((failures + 1)); }
+grep -q $'^0000  FF03C021' "$tmp/t.log" || fail "trace-to-file: no hex dump"
 check trace-bad-output 1 "$tool" trace -o "$tmp/no/such/dir/t" "$src/examples/sample.eth"
 expect_err_lines trace-bad-output 1
-expect_err() {  # name, exact text of standard error
-  if [ "$(cat "$tmp/err")" != "$2" ]; then
-    echo "FAIL $1: stderr"; cat "$tmp/err"; echo "expected"; printf '%s\n' "$2"; failures=$((failures + 1))
-  fi
-}
 
 # A full device: every output fails with exit 1 and says why. The library
 # appends ".eth"/".log" to names, so links with those names stand for it.
 if [ -w /dev/full ]; then
   full="No space left on device"
   "$tool" trace "$src/examples/sample.eth" >/dev/full 2>"$tmp/err"
-  [ $? = 1 ] || { echo "FAIL trace to a full device"; failures=$((failures + 1)); }
+  [ $? = 1 ] || fail "trace to a full device"
   expect_err trace-full "caplib: writing the trace failed ($full)"
   ln -s /dev/full "$tmp/full.log"
   ln -s /dev/full "$tmp/full.eth"
@@ -85,11 +60,11 @@ fi
 # file size limit of 1 KiB stands in for it. The writer's buffered records
 # fail only when it closes, which the copy notices by the file's size.
 (ulimit -f 1 && trap '' XFSZ && exec "$tool" copy "$src/examples/sample.eth" "$tmp/small.eth") >"$tmp/out" 2>"$tmp/err"
-[ $? = 1 ] || { echo "FAIL copy to a filling disk: exit status"; failures=$((failures + 1)); }
+[ $? = 1 ] || fail "copy to a filling disk: exit status"
 expect_err copy-filling "caplib: writing $tmp/small.eth failed: the file is incomplete (disk full?)"
 cp "$src/examples/sample.eth" "$tmp/grow.eth"
 (ulimit -f 3 && trap '' XFSZ && exec "$tool" copy "$src/examples/sample.eth" "$tmp/grow.eth" --append-limit 0) >"$tmp/out" 2>"$tmp/err"
-[ $? = 1 ] || { echo "FAIL append to a filling disk: exit status"; failures=$((failures + 1)); }
+[ $? = 1 ] || fail "append to a filling disk: exit status"
 expect_err append-filling "caplib: writing $tmp/grow.eth failed: the file is incomplete (disk full?)"
 
 # Buffered traces print the same text, and still fail on a full device:
@@ -97,21 +72,21 @@ expect_err append-filling "caplib: writing $tmp/grow.eth failed: the file is inc
 check trace-buffered 0 "$tool" trace --buffered -x "$src/examples/sample.eth"
 cp "$tmp/out" "$tmp/buffered"
 check trace-flushed 0 "$tool" trace -x "$src/examples/sample.eth"
-cmp -s "$tmp/out" "$tmp/buffered" || { echo "FAIL trace --buffered: text differs"; failures=$((failures + 1)); }
+cmp -s "$tmp/out" "$tmp/buffered" || fail "trace --buffered: text differs"
 check trace-buffered-file 0 "$tool" trace --buffered -x -o "$tmp/b" "$src/examples/sample.eth"
-cmp -s "$tmp/b.log" "$tmp/buffered" || { echo "FAIL trace --buffered -o: text differs"; failures=$((failures + 1)); }
+cmp -s "$tmp/b.log" "$tmp/buffered" || fail "trace --buffered -o: text differs"
 if [ -w /dev/full ]; then
   full="No space left on device"
   "$tool" trace --buffered "$src/examples/sample.eth" >/dev/full 2>"$tmp/err"
-  [ $? = 1 ] || { echo "FAIL buffered trace to a full device"; failures=$((failures + 1)); }
+  [ $? = 1 ] || fail "buffered trace to a full device"
   expect_err trace-buffered-full "caplib: writing the trace failed ($full)"
 fi
 
 check copy 0 "$tool" copy "$src/examples/sample.eth" "$tmp/copy.eth"
-cmp -s "$src/examples/sample.eth" "$tmp/copy.eth" || { echo "FAIL copy: files differ"; failures=$((failures + 1)); }
+cmp -s "$src/examples/sample.eth" "$tmp/copy.eth" || fail "copy: files differ"
 check append 0 "$tool" copy "$src/examples/sample.eth" "$tmp/copy.eth" --append-limit 0
 check append-count 0 "$tool" info "$tmp/copy.eth"
-grep -q '^records: 32$' "$tmp/out" || { echo "FAIL append: expected 32 records"; cat "$tmp/out"; failures=$((failures + 1)); }
+grep -q '^records: 32$' "$tmp/out" || { fail "append: expected 32 records"; cat "$tmp/out"; }
 
 check decode 0 "$tool" decode --layer ethernet "ffffffffffff 00a0c5110233" 9000
 expect_out decode "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x9000"
@@ -125,14 +100,14 @@ check decode-layer 2 "$tool" decode --layer fddi 00
 head -c 300 "$src/examples/sample.eth" >"$tmp/cut.eth"
 check damaged-trace 1 "$tool" trace "$tmp/cut.eth"
 expect_err_lines damaged-trace 1
-[ "$(grep -c '^[0-9]*\. ' "$tmp/out")" = 2 ] || { echo "FAIL damaged-trace: records before the damage"; failures=$((failures + 1)); }
+[ "$(grep -c '^[0-9]*\. ' "$tmp/out")" = 2 ] || fail "damaged-trace: records before the damage"
 check damaged-copy 1 "$tool" copy "$tmp/cut.eth" "$tmp/cut-copy.eth"
 expect_err_lines damaged-copy 1
 check damaged-info 1 "$tool" info "$tmp/cut.eth"
-grep -q '^records: 2$' "$tmp/out" || { echo "FAIL damaged-info"; failures=$((failures + 1)); }
+grep -q '^records: 2$' "$tmp/out" || fail "damaged-info"
 
 check info 0 "$tool" info "$src/examples/sample.eth"
-grep -q '^records: 16$' "$tmp/out" || { echo "FAIL info"; failures=$((failures + 1)); }
+grep -q '^records: 16$' "$tmp/out" || fail "info"
 
 if [ "$failures" != 0 ]; then echo "$failures failures"; exit 1; fi
 echo "all cli checks passed"

@@ -8,26 +8,8 @@ captures="$src/../shared/captures"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export TZ=UTC
-failures=0
+. "$(dirname "$0")/cli_lib.sh"
 
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-check() {  # name, expected exit code, command...
-  local name=$1 want=$2
-  shift 2
-  "$@" >"$tmp/out" 2>"$tmp/err"
-  local got=$?
-  if [ "$got" != "$want" ]; then fail "$name: exit $got, expected $want"; cat "$tmp/err"; fi
-}
-expect_err() {  # name, exact standard error
-  if [ "$(cat "$tmp/err")" != "$2" ]; then
-    fail "$1: standard error"; cat "$tmp/err"; echo "expected"; printf '%s\n' "$2"
-  fi
-}
-expect_out() {  # name, exact standard output
-  if [ "$(cat "$tmp/out")" != "$2" ]; then
-    fail "$1: got"; cat "$tmp/out"; echo "expected"; printf '%s\n' "$2"
-  fi
-}
 records() { "$tool" info "$1" 2>/dev/null | sed -n 's/^records: //p'; }
 same_files() { cmp -s "$1" "$2" || fail "$3: $1 and $2 differ"; }
 nothing_but() {  # directory, the files it must hold
@@ -69,23 +51,24 @@ grep -q '^layer Ethernet (1): 6$' "$tmp/out" || fail "info-pcap: $(cat "$tmp/out
 # A pcap cut inside its third frame (of 140 bytes, behind frames of 60 and
 # 92): two frames convert, one line says why.
 head -c $((24 + 16 + 60 + 16 + 92 + 16 + 10)) "$d/s-ethernet.pcap" >"$tmp/cut.pcap"
-check trace-cut 1 "$tool" trace "$tmp/cut.pcap"
-expect_err trace-cut "caplib: $tmp/cut.pcap: damaged after 2 frames (truncated dump file; \
+cut_line="caplib: $tmp/cut.pcap: damaged after 2 frames (truncated dump file; \
 tried to read 140 captured bytes, only got 10); 2 converted"
+check trace-cut 1 "$tool" trace "$tmp/cut.pcap"
+expect_err trace-cut "$cut_line"
 [ "$(grep -c '^[0-9]*\. ' "$tmp/out")" = 2 ] || fail "trace-cut: expected 2 records"
 check import-cut 1 "$tool" import "$tmp/cut.pcap" "$tmp/cut.eth"
-expect_err import-cut "caplib: $tmp/cut.pcap: damaged after 2 frames (truncated dump file; \
-tried to read 140 captured bytes, only got 10); 2 converted"
+expect_err import-cut "$cut_line"
 [ "$(records "$tmp/cut.eth")" = 2 ] || fail "import-cut: expected 2 records in the capture file"
 
 # A link type without a layer code: nothing is written.
 d=$tmp/foreign; mkdir "$d"
 cp "$tmp/ethernet.pcap" "$d/wifi.pcap"
 printf '\151\000\000\000' | dd of="$d/wifi.pcap" bs=1 seek=20 conv=notrunc status=none
+foreign_line="caplib: $d/wifi.pcap: link type 105 (IEEE802_11) has no layer code; 6 frames skipped"
 check import-foreign 1 "$tool" import "$d/wifi.pcap" "$d/wifi.eth"
-expect_err import-foreign "caplib: $d/wifi.pcap: link type 105 (IEEE802_11) has no layer code; 6 frames skipped"
+expect_err import-foreign "$foreign_line"
 check trace-foreign 1 "$tool" trace "$d/wifi.pcap"
-expect_err trace-foreign "caplib: $d/wifi.pcap: link type 105 (IEEE802_11) has no layer code; 6 frames skipped"
+expect_err trace-foreign "$foreign_line"
 nothing_but "$d" "wifi.pcap "
 
 # Neither a capture file nor pcap, or nowhere to write: one line, nothing left.
@@ -110,7 +93,7 @@ d=$tmp/cuteth; mkdir "$d"
 head -c $(($(stat -c %s "$tmp/ethernet.eth") - 20)) "$tmp/ethernet.eth" >"$d/cut.eth"
 check export-cut 1 "$tool" export "$d/cut.eth" "$d/cut.pcap"
 expect_err export-cut "caplib: $d/cut.eth: damaged after record 5 (108 bytes are not a record); the records before it were converted"
-[ "$("$tool" info "$d/cut.pcap" | sed -n 's/^records: //p')" = 5 ] || fail "export-cut: expected 5 frames"
+[ "$(records "$d/cut.pcap")" = 5 ] || fail "export-cut: expected 5 frames"
 
 # An empty capture file makes an empty pcap file.
 head -c 64 "$src/examples/sample.eth" >"$tmp/empty.eth"

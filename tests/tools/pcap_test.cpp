@@ -16,9 +16,11 @@ namespace {
 using caplib_test::ascii;
 using caplib_test::cat;
 using caplib_test::hex;
+using caplib_test::drain;
 using caplib_test::TempDir;
+using Record = caplib_test::ReadBack;
 using namespace caplib_tool;
-using Bytes = std::vector<uint8_t>;
+using Bytes = caplib_test::Frame;
 
 struct PcapFrame {
     uint32_t sec = 1700000000, usec = 123456;
@@ -71,21 +73,6 @@ PcapFile read_pcap(const std::string &path) {
                               Bytes(bytes, bytes + h->caplen), h->len});
     if (rc == PCAP_ERROR) out.error = pcap_geterr(p);
     pcap_close(p);
-    return out;
-}
-
-struct Record {
-    std::string name;
-    uint32_t layer, direction, number, orig_length;
-    int32_t sec, usec;
-    Bytes data;
-};
-
-std::vector<Record> drain(CAPLIB_INPUT *in) {
-    std::vector<Record> out;
-    for (CAPLIB_PAKET *p = CAPLIB_input_first(in); p; p = CAPLIB_input_next(in))
-        out.push_back({p->name ? p->name : "<null>", p->layer, p->direction, p->number, p->orig_length,
-                       p->time.tv_sec, p->time.tv_usec, Bytes(p->data, p->data + p->length)});
     return out;
 }
 
