@@ -95,16 +95,15 @@ private:
         for (unsigned i = 0; i < digits; ++i) d[digits - 1 - i] = set[(v >> (4 * i)) & 0xF];
         return str(std::string_view(d, digits));
     }
-    // dec() near the end of the line: the text it would print, cut.
+    // dec() near the end of the line: the text it would print, cut. Every
+    // store is under its own bound check, so the compiler sees the bound.
     Line &dec_cut(uint32_t v, unsigned width) {
-        char d[kMaxWidth];
-        size_t i = sizeof d;
-        do {
-            d[--i] = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v);
-        while (sizeof d - i < width && i > 0) d[--i] = ' ';
-        return str(std::string_view(d + i, sizeof d - i));
+        unsigned digits = decimal_digits(v);
+        for (unsigned k = digits; k < width && n_ < N; ++k) b_[n_++] = ' ';
+        uint32_t scale = 1;
+        for (unsigned k = 1; k < digits; ++k) scale *= 10;
+        for (; scale && n_ < N; scale /= 10) b_[n_++] = static_cast<char>('0' + v / scale % 10);
+        return *this;
     }
 
     char b_[N];

@@ -1,7 +1,5 @@
 // Ethernet (II, SNAP, 802.2, raw 802.3) and Token Ring framing.
 #include <array>
-#include <cstring>
-#include <string_view>
 
 #include "decode/decoders.h"
 #include "decode/line.h"
@@ -37,14 +35,11 @@ using StationLine = Line<64>;
 // One station in upper-case hex; the fifth byte keeps its historic "%0X"
 // (one digit below 0x10), so 00 A0 C5 11 02 33 reads 00A0C511233.
 void station(StationLine &line, Bytes b, uint32_t off) {
-    char text[12];
-    size_t n = 0;
     for (uint32_t i = 0; i < 6; ++i) {
         uint8_t v = b.u8(off + i);
-        if (i != 4 || v >= 0x10) text[n++] = kHexUpper[v >> 4];
-        text[n++] = kHexUpper[v & 15];
+        if (i != 4 || v >= 0x10) line.chr(kHexUpper[v >> 4]);
+        line.chr(kHexUpper[v & 15]);
     }
-    line.str(std::string_view(text, n));
 }
 
 // "<label> <source> -> <destination>", then " <key>0x%04x" when key is

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# bench/compare: caplib's text traces against tcpdump and tshark on the
+# bench/compare.sh: caplib's text traces against tcpdump and tshark on the
 # same frames, measured side by side in one run.
 #
-#   bench/compare [-n RECORDS] [-r ROUNDS] [--keep DIR]
+#   bench/compare.sh [-n RECORDS] [-r ROUNDS] [--keep DIR]
 #
 # Builds the release preset, writes the benchmark mix (bench/mix, RECORDS
 # Ethernet records, 1,000,000 by default, and a PPP capture of a quarter as
@@ -22,7 +22,7 @@ while (($#)); do
     -r) rounds=$2; shift 2 ;;
     --keep) keep=$2; shift 2 ;;
     -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-    *) echo "usage: bench/compare [-n RECORDS] [-r ROUNDS] [--keep DIR]" >&2; exit 2 ;;
+    *) echo "usage: bench/compare.sh [-n RECORDS] [-r ROUNDS] [--keep DIR]" >&2; exit 2 ;;
   esac
 done
 
