@@ -38,10 +38,10 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {kHex, "hex", false},        {kOutput, nullptr, true},       {kRead, nullptr, true},
-    {kWrite, nullptr, true},     {kCount, nullptr, true},        {kHelp, "help", false},
-    {kBuffered, "buffered", false}, {kSep, "sep", true},         {kName, "name", true},
-    {kLayer, "layer", true},     {kAppendLimit, "append-limit", true},
+    {kHex, "hex", false},       {kOutput, nullptr, true},     {kRead, nullptr, true},
+    {kWrite, nullptr, true},    {kCount, nullptr, true},      {kHelp, "help", false},
+    {kBuffered, "buffered", false}, {kSep, "sep", true},      {kName, "name", true},
+    {kLayer, "layer", true},    {kAppendLimit, "append-limit", true},
 };
 
 struct Command {
@@ -61,7 +61,7 @@ const std::vector<Command> kCommands = {
      "print a text trace of a capture (.eth, pcap or pcapng): a numbered\n"
      "header line per record, one decoded line per protocol layer, with -x\n"
      "a hex dump; -c stops after COUNT records. To standard output, or with\n"
-     "-o to BASENAME.log (-o NAME.log writes NAME.log too). Every record is\n"
+     "-o to BASENAME.log (BASENAME may end in .log). Every record is\n"
      "flushed as it is written, so the trace is complete up to the last\n"
      "record even if the program is killed. --buffered writes in large\n"
      "blocks instead: several times faster for bulk work, but a killed run\n"
@@ -121,27 +121,27 @@ std::string spelled(int code) {
     return s.long_name ? std::string("--") + s.long_name : std::string("-") + static_cast<char>(code);
 }
 
-std::string command_usage(const Command &c) {
-    std::string text = std::string("  ") + c.name + " " + c.synopsis + "\n";
-    for (std::string_view about = c.about; !about.empty();) {
-        size_t end = about.find('\n');
-        text += "      " + std::string(about.substr(0, end)) + "\n";
-        about = end == std::string_view::npos ? "" : about.substr(end + 1);
+std::string indented(std::string_view text, const char *indent) {
+    std::string out;
+    for (size_t end; !text.empty(); text = end == std::string_view::npos ? "" : text.substr(end + 1)) {
+        end = text.find('\n');
+        out += indent + std::string(text.substr(0, end)) + "\n";
     }
-    return text;
+    return out;
 }
 
 std::string usage(const Command *only) {
-    std::string text = "usage: caplib COMMAND [OPTIONS] ARGS\n       caplib COMMAND --help\n\n";
     if (only) {
-        text = "usage:\n" + command_usage(*only) + "\n";
+        std::string text = std::string("usage: caplib ") + only->name + " " + only->synopsis + "\n" +
+                           indented(only->about, "  ") + "\n";
         if (only->writes || takes(*only, kOutput)) text += kFiles;
         if (takes(*only, kSep)) text += kSepNote;
         if (takes(*only, kName)) text += kNameNote;
         return text + kExit;
     }
-    text += "commands:\n";
-    for (const Command &c : kCommands) text += command_usage(c);
+    std::string text = "usage: caplib COMMAND [OPTIONS] ARGS\n       caplib COMMAND --help\n\ncommands:\n";
+    for (const Command &c : kCommands)
+        text += std::string("  ") + c.name + " " + c.synopsis + "\n" + indented(c.about, "      ");
     text += "\n  --help, --version\n\n";
     text += "-r FILE and -w FILE name the file read and the file written; --\n"
             "ends the options.\n";
