@@ -60,12 +60,12 @@ const std::vector<Command> kCommands = {
      "[-x|--hex] [--buffered] [-c COUNT] [--sep TEXT] [-o BASENAME] [--name NAME] [-r] CAPTURE",
      "print a text trace of a capture (.eth, pcap or pcapng): a numbered\n"
      "header line per record, one decoded line per protocol layer, with -x\n"
-     "a hex dump; -c stops after COUNT records. To standard output, or with\n"
-     "-o to BASENAME.log (BASENAME may end in .log). Every record is\n"
-     "flushed as it is written, so the trace is complete up to the last\n"
-     "record even if the program is killed. --buffered writes in large\n"
-     "blocks instead: several times faster for bulk work, but a killed run\n"
-     "loses its last block"},
+     "a hex dump; -c stops after COUNT records. To standard output, where\n"
+     "every record is flushed as it is written, so that the trace is\n"
+     "complete up to the last record even if the program is killed; or with\n"
+     "-o to BASENAME.log (BASENAME may end in .log), put in place when\n"
+     "complete. --buffered writes in large blocks instead: several times\n"
+     "faster for bulk work, but a killed run loses its last block"},
     {"copy", cmd_copy, {kAppendLimit, kRead, kWrite}, true, true,
      "copy takes an input and an output capture file", "[--append-limit BYTES] [-r] IN.eth [-w] OUT.eth",
      "copy every record; with --append-limit continue OUT.eth while it is\n"

@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
+#include <iterator>
 #include <cstdlib>
 #include <cstring>
 
@@ -52,6 +55,63 @@ bool copy_into(const std::string &from, const std::string &to) {
     close(in);
     errno = saved;
     return ok;
+}
+
+// What a terminating signal undoes before the process ends: the temporary
+// files and the additions of the pending files alive. A slot is filled
+// before it is marked used, so the handler reads only whole slots.
+struct Undo {
+    char temp[PATH_MAX];
+    int fd;
+    off_t size;
+    volatile sig_atomic_t used;
+};
+Undo g_undo[8];
+
+void undo_and_die(int sig) {
+    for (Undo &u : g_undo) {
+        if (!u.used) continue;
+        if (u.temp[0]) unlink(u.temp);
+        if (u.fd >= 0) {
+            int rc = ftruncate(u.fd, u.size);
+            (void)rc;
+        }
+    }
+    raise(sig);  // the default action, once the handler returns
+}
+
+// A slot for a temporary file or an appended one (fd, old size); -1 when
+// all are taken, which only loses the undo on a signal.
+int hold(const std::string &temp, int fd, off_t size) {
+    static bool installed = false;
+    if (!installed) {
+        installed = true;
+        struct sigaction action = {};
+        action.sa_handler = undo_and_die;
+        action.sa_flags = SA_RESETHAND;
+        // An ignored signal (nohup, a file size limit with SIGXFSZ
+        // ignored) stays ignored.
+        for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGXFSZ}) {
+            struct sigaction old;
+            if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) sigaction(sig, &action, nullptr);
+        }
+    }
+    if (temp.size() >= PATH_MAX) return -1;
+    for (int i = 0; i < static_cast<int>(std::size(g_undo)); ++i) {
+        Undo &u = g_undo[i];
+        if (u.used) continue;
+        std::memcpy(u.temp, temp.c_str(), temp.size() + 1);
+        u.fd = fd;
+        u.size = size;
+        u.used = 1;
+        return i;
+    }
+    return -1;
+}
+
+void release(int &slot) {
+    if (slot >= 0) g_undo[slot].used = 0;
+    slot = -1;
 }
 
 }  // namespace
@@ -112,6 +172,7 @@ bool PendingFile::create(const std::string &final_path) {
     }
     temp_ = templ;
     owned_ = true;
+    slot_ = hold(temp_, -1, 0);
     return true;
 }
 
@@ -130,6 +191,7 @@ bool PendingFile::append(const std::string &path) {
     }
     old_size_ = st.st_size;
     owned_ = true;
+    slot_ = hold("", append_fd_, old_size_);
     return true;
 }
 
@@ -173,6 +235,7 @@ bool PendingFile::commit(const std::string &target) {
         errno = saved;
         return false;
     }
+    release(slot_);
     if (append_fd_ >= 0) close(append_fd_);
     append_fd_ = -1;
     return true;
@@ -191,6 +254,7 @@ void PendingFile::discard() {
         close(append_fd_);
         append_fd_ = -1;
     }
+    release(slot_);
 }
 
 }  // namespace caplib_tool

@@ -25,7 +25,8 @@ std::string refuse_output(const std::string &path, const std::vector<std::string
 // An output file that is complete or untouched. create writes under a
 // temporary name beside the file, which commit renames into place (or,
 // for a device or pipe, copies into it); append continues an existing
-// file in place, and discard cuts it back to its old size.
+// file in place, and discard cuts it back to its old size. A terminating
+// signal (SIGINT, SIGTERM, SIGHUP, SIGXFSZ) discards them too.
 class PendingFile {
 public:
     PendingFile() = default;
@@ -51,6 +52,7 @@ private:
     std::string temp_;      // a created file's temporary name
     int append_fd_ = -1;    // an appended file, to cut it back
     off_t old_size_ = 0;
+    int slot_ = -1;         // of the undo on a terminating signal
     FILE *stream_ = nullptr;
     bool owned_ = false;
 };

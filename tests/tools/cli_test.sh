@@ -206,11 +206,20 @@ d=$tmp/filling; mkdir "$d"
 echo old >"$d/t.log"
 cp "$sample" "$d/grow.eth"
 cp "$sample" "$d/restart.eth"
+# Killed by SIGXFSZ instead, the tool still removes what it began.
 while IFS='|' read -r args file; do
   read -r -a argv <<<"${args//S/$tmp/big.eth}"
-  (ulimit -f 3 && trap '' XFSZ && exec env -C "$d" "$tool" "${argv[@]}") >"$tmp/out" 2>"$tmp/err"
-  [ $? = 1 ] || fail "$args on a filling disk: exit status"
-  expect_err "$args on a filling disk" "caplib: writing $file failed: File too large"
+  for xfsz in ignored default; do
+    { (ulimit -f 3 && { [ $xfsz = default ] || trap '' XFSZ; } && exec env -C "$d" "$tool" "${argv[@]}") \
+        >"$tmp/out" 2>"$tmp/err"; } 2>/dev/null
+    status=$?
+    if [ $xfsz = default ]; then
+      [ $status = 153 ] || fail "$args killed by SIGXFSZ: exit $status"
+    else
+      [ $status = 1 ] || fail "$args on a filling disk: exit $status"
+      expect_err "$args on a filling disk" "caplib: writing $file failed: File too large"
+    fi
+  done
 done <<'EOF'
 trace -x -o t S|t.log
 copy S small.eth|small.eth
