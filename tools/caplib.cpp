@@ -1,191 +1,72 @@
-// caplib: trace, copy, convert, inspect and decode captures from the command line.
+// The commands of the caplib tool: trace, copy, import, export, decode, info.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "caplib.h"
+#include "cli.h"
+#include "output_file.h"
 #include "pcap_source.h"
 
+namespace caplib_tool {
 namespace {
 
-using caplib_tool::has_extension;
-
-constexpr const char *kVersion = "1.0.0";
-
-constexpr const char *kUsage =
-    "usage: caplib COMMAND [OPTIONS] ARGS\n"
-    "\n"
-    "commands:\n"
-    "  trace [-x|--hex] [--buffered] [--sep TEXT] [-o BASENAME] [--name NAME] CAPTURE\n"
-    "      print a text trace of a capture (.eth, pcap or pcapng): a numbered\n"
-    "      header line per record, one decoded line per protocol layer, with -x\n"
-    "      a hex dump; to standard output, or to BASENAME.log with -o. Every\n"
-    "      record is flushed as it is written, so the trace is complete up to\n"
-    "      the last record even if the program is killed. --buffered writes in\n"
-    "      large blocks instead: several times faster for bulk work, but a\n"
-    "      killed run loses its last block, and with -o a failure to write that\n"
-    "      block (disk full) is not seen and not reported\n"
-    "  copy IN.eth OUT.eth [--append-limit BYTES]\n"
-    "      copy every record; with --append-limit continue OUT.eth while it is\n"
-    "      smaller than BYTES (0: no limit), else start it anew\n"
-    "  import [--name NAME] IN.pcap|IN.pcapng OUT.eth\n"
-    "      convert a pcap or pcapng file into a capture file\n"
-    "  export IN.eth OUT.pcap\n"
-    "      convert a capture file into pcap; a capture mixing layers becomes\n"
-    "      one file per layer (OUT-ppp.pcap, OUT-ethernet.pcap, ...)\n"
-    "  decode --layer LAYER [--sep TEXT] HEX...\n"
-    "      decode one frame given in hex; LAYER is ppp, ethernet, tokenring, ip,\n"
-    "      ipx, arp or a layer code\n"
-    "  info [--name NAME] CAPTURE\n"
-    "      count records per layer and attribute, first and last time stamp\n"
-    "\n"
-    "  --help, --version\n"
-    "\n"
-    "TEXT in --sep takes the escapes \\n, \\r, \\t and \\\\.\n"
-    "NAME is the name of records read from pcap or pcapng (default: the pcapng\n"
-    "interface name, else if0).\n"
-    "Exit status: 0 success, 1 failure, 2 usage error.\n";
-
-int usage_error(const std::string &msg) {
-    std::fprintf(stderr, "caplib: %s\n(see caplib --help)\n", msg.c_str());
-    return 2;
+// The library's files are named by a rule: the extension of the last path
+// component replaced by ext (".eth", ".log"); the first character of the
+// name never counts as a dot.
+std::string library_file_name(const std::string &name, const char *ext) {
+    size_t dot = name.find_last_of("./\\:");
+    bool cut = dot != std::string::npos && dot > 0 && name[dot] == '.';
+    return (cut ? name.substr(0, dot) : name) + ext;
 }
 
-int failure(const std::string &msg) {
-    std::fprintf(stderr, "caplib: %s\n", msg.c_str());
-    return 1;
-}
+// ---- Inputs: where captures are opened and their damage is told ----
 
-void note(const std::string &msg) {
-    if (!msg.empty()) std::fprintf(stderr, "caplib: %s\n", msg.c_str());
-}
-
-std::string unescape(std::string_view s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\' || i + 1 == s.size()) {
-            out += s[i];
-            continue;
-        }
-        switch (s[++i]) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case '\\': out += '\\'; break;
-        default: out += '\\'; out += s[i]; break;
-        }
-    }
-    return out;
-}
-
-bool file_exists(const std::string &path) {
+// "" when path opens for reading, else the failure line. A capture file
+// must be a regular file: the reader seeks in it.
+std::string unreadable(const std::string &path, bool regular) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return read_error(path, errno);
     struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    int rc = fstat(fd, &st);
+    int error = errno;
+    close(fd);
+    if (rc != 0) return read_error(path, error);
+    if (S_ISDIR(st.st_mode)) return read_error(path, EISDIR);
+    if (regular && !S_ISREG(st.st_mode)) return "cannot read " + path + ": not a regular file";
+    return "";
 }
 
 // The library opens NAME with its extension replaced by ".eth"; refuse
 // names that would silently open another file than the one given.
-bool check_capture_name(const std::string &path, std::string &error) {
-    if (!file_exists(path)) {
-        error = path + ": " + (errno ? std::strerror(errno) : "not a regular file");
-        return false;
-    }
-    size_t slash = path.find_last_of("/\\:");
-    size_t base = slash == std::string::npos ? 0 : slash + 1;
-    size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot <= base || path.compare(dot, std::string::npos, ".eth") != 0) {
-        error = path + ": capture files must have the extension .eth";
-        return false;
-    }
-    return true;
-}
-
 CAPLIB_INPUT *open_capture(const std::string &path, std::string &error) {
-    if (!check_capture_name(path, error)) return nullptr;
+    error = unreadable(path, true);
+    if (!error.empty()) return nullptr;
+    if (library_file_name(path, ".eth") != path) {
+        error = path + ": capture files must have the extension .eth";
+        return nullptr;
+    }
     CAPLIB_INPUT *in = CAPLIB_input_zekbin(path.c_str());
     if (!in) error = path + ": not a capture file";
     return in;
 }
 
-// Options shared by the commands; positional arguments are collected.
-struct Args {
-    bool hex = false;
-    bool buffered = false;
-    std::string sep = "\n";
-    bool has_sep = false;
-    std::string output;
-    std::string layer;
-    std::string name;
-    bool has_name = false;
-    bool has_limit = false;
-    long long limit = 0;
-    std::vector<std::string> positional;
-};
-
-int parse(int argc, char **argv, int first, Args &a, std::string &error) {
-    for (int i = first; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        auto value = [&](const char *name) -> const char * {
-            if (i + 1 >= argc) {
-                error = std::string(name) + " needs a value";
-                return nullptr;
-            }
-            return argv[++i];
-        };
-        if (arg == "-x" || arg == "--hex") {
-            a.hex = true;
-        } else if (arg == "--buffered") {
-            a.buffered = true;
-        } else if (arg == "--sep") {
-            const char *v = value("--sep");
-            if (!v) return 2;
-            a.sep = unescape(v);
-            a.has_sep = true;
-        } else if (arg == "-o") {
-            const char *v = value("-o");
-            if (!v) return 2;
-            a.output = v;
-        } else if (arg == "--layer") {
-            const char *v = value("--layer");
-            if (!v) return 2;
-            a.layer = v;
-        } else if (arg == "--name") {
-            const char *v = value("--name");
-            if (!v) return 2;
-            a.name = v;
-            a.has_name = true;
-            if (a.name.empty() || a.name.size() > 255) {
-                error = "--name takes a name of 1 to 255 characters";
-                return 2;
-            }
-        } else if (arg == "--append-limit") {
-            const char *v = value("--append-limit");
-            if (!v) return 2;
-            char *end = nullptr;
-            errno = 0;
-            a.limit = std::strtoll(v, &end, 10);
-            if (errno || *end || a.limit < 0 || a.limit > INT32_MAX) {
-                error = std::string("--append-limit takes a byte count from 0 to 2147483647, not ") + v;
-                return 2;
-            }
-            a.has_limit = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + std::string(arg);
-            return 2;
-        } else {
-            a.positional.emplace_back(arg);
-        }
-    }
-    return 0;
+CAPLIB_INPUT *open_pcap(const Options &o, const std::string &path, PcapReadReport &report, std::string &error) {
+    error = unreadable(path, false);
+    return error.empty() ? pcap_input(path, o.has_name ? o.name.c_str() : nullptr, report, error) : nullptr;
 }
 
 // The bytes a record takes in a capture file.
@@ -244,10 +125,10 @@ struct Source {
     CAPLIB_INPUT *in = nullptr;
     bool pcap = false;
     std::unique_ptr<CountingSource> eth;
-    caplib_tool::PcapReadReport report;
+    PcapReadReport report;
 };
 
-bool open_source(const Args &a, const std::string &path, Source &src, std::string &error) {
+bool open_source(const Options &o, const std::string &path, Source &src, std::string &error) {
     src.pcap = !has_extension(path, ".eth");
     if (!src.pcap) {
         if (CAPLIB_INPUT *in = open_capture(path, error)) {
@@ -255,18 +136,19 @@ bool open_source(const Args &a, const std::string &path, Source &src, std::strin
             src.in = &src.eth->pub;
         }
     } else {
-        src.in = caplib_tool::pcap_input(path, a.has_name ? a.name.c_str() : nullptr, src.report, error);
+        src.in = open_pcap(o, path, src.report, error);
     }
     return src.in != nullptr;
 }
 
 // Records of a capture file keep their own names.
-bool name_misused(const Args &a, const std::string &path) { return a.has_name && has_extension(path, ".eth"); }
+bool name_misused(const Options &o, const std::string &path) { return o.has_name && has_extension(path, ".eth"); }
 
-// After the source is done: damage fails, skipped frames are told.
-int finish_source(const std::string &path, const Source &src) {
+// After the source is done: damage fails, skipped frames are told. A
+// source not read to its end (trace -c) has no end to judge.
+int finish_source(const std::string &path, const Source &src, bool read_to_end = true) {
     if (!src.pcap) {
-        std::string damage = src.eth->damage(path);
+        std::string damage = read_to_end ? src.eth->damage(path) : "";
         return damage.empty() ? 0 : failure(damage);
     }
     if (!src.report.damage.empty()) return failure(src.report.damage_text(path));
@@ -274,160 +156,188 @@ int finish_source(const std::string &path, const Source &src) {
     return 0;
 }
 
-int cmd_trace(const Args &a) {
-    if (a.positional.size() != 1) return usage_error("trace takes one capture file");
-    if (name_misused(a, a.positional[0])) return usage_error("--name is for pcap and pcapng input");
+// ---- Outputs ----
+
+// Wraps a writer: keeps the code and errno of its first failure (the
+// library's writers return only a code), and finishes the output (flush,
+// fsync) before the writer closes, where a failure is no longer reported.
+struct Guard {
+    enum class Header { source, blank, none };
+    CAPLIB_OUTPUT pub{};
+    CAPLIB_OUTPUT *inner;
+    Header header;
+    std::function<bool()> finish;  // false with errno set
+    int rc = CAPLIB_OK;
+    int error = 0;
+
+    Guard(CAPLIB_OUTPUT *writer, Header h, std::function<bool()> f) : inner(writer), header(h), finish(std::move(f)) {
+        pub.type = writer->type;
+        pub.priv = this;
+        pub.header = [](CAPLIB_OUTPUT *o, CAPLIB_INPUT *i) {
+            Guard *g = self(o);
+            if (g->header == Header::none) return CAPLIB_OK;
+            errno = 0;
+            // A writer's header fails only when it cannot write.
+            int r = CAPLIB_output_header(g->inner, g->header == Header::source ? i : nullptr);
+            return g->seen(r == CAPLIB_OK ? r : CAPLIB_ERR_WRITE);
+        };
+        pub.paket = [](CAPLIB_OUTPUT *o, CAPLIB_PAKET *p) {
+            errno = 0;
+            return self(o)->seen(CAPLIB_output_paket(self(o)->inner, p));
+        };
+        pub.close = [](CAPLIB_OUTPUT *o, int result) {
+            Guard *g = self(o);
+            if (result == CAPLIB_OK && g->rc == CAPLIB_OK && !g->finish()) g->seen(CAPLIB_ERR_WRITE);
+            CAPLIB_output_close(g->inner, result);
+        };
+    }
+    static Guard *self(CAPLIB_OUTPUT *o) { return static_cast<Guard *>(o->priv); }
+
+    int seen(int r) {
+        if (r != CAPLIB_OK && rc == CAPLIB_OK) {
+            rc = r;
+            error = errno ? errno : EIO;
+        }
+        return r;
+    }
+};
+
+// CAPLIB_process_data that stops after limit records (0: no limit)
+// without reading on; stopped then tells that the source has more.
+int pump(CAPLIB_INPUT *in, CAPLIB_OUTPUT *out, unsigned long long limit, bool &stopped) {
+    int r = CAPLIB_output_header(out, in);
+    unsigned long long n = 0;
+    if (r == CAPLIB_OK)
+        for (CAPLIB_PAKET *p = CAPLIB_input_first(in); p; p = CAPLIB_input_next(in)) {
+            r = CAPLIB_output_paket(out, p);
+            if (r != CAPLIB_OK) break;
+            if (++n == limit) {
+                stopped = true;
+                break;
+            }
+        }
+    CAPLIB_input_close(in);
+    CAPLIB_output_close(out, r);
+    return r;
+}
+
+// Whether the library's appending writer continues a file: one of more
+// than a file header, below the limit (0: none); else it starts anew.
+bool continues(const std::string &path, long long limit) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 64 &&
+           (limit == 0 || st.st_size < limit);
+}
+
+// Writes every record of in into the capture file path: "" or the failure
+// line. A new file (also one an append starts anew) is written under a
+// temporary name and put in place when whole; a continued one is cut back
+// to its old size on failure.
+std::string write_capture(CAPLIB_INPUT *in, const std::string &path, bool append, long long limit) {
+    PendingFile file;
+    bool in_place = append && continues(path, limit);
+    if (!(in_place ? file.append(path) : file.create(path))) {
+        int error = errno;
+        CAPLIB_input_close(in);
+        return open_error(path, error);
+    }
+    CAPLIB_OUTPUT *writer = CAPLIB_output_zekbin_filepointer(file.stream());
+    if (!writer) {
+        CAPLIB_input_close(in);
+        return open_error(path, ENOMEM);
+    }
+    file.release_stream();
+    // A continued file keeps its header; one an append starts anew gets
+    // the appending writer's header, without the source's words.
+    Guard g(writer, in_place ? Guard::Header::none : append ? Guard::Header::blank : Guard::Header::source,
+            [&] { return file.flush(); });
+    CAPLIB_process_data(in, &g.pub);
+    if (g.rc == CAPLIB_ERR_FORMAT) return path + ": a record could not be written (name too long or no memory)";
+    if (g.rc != CAPLIB_OK) return write_error(path, g.error);
+    if (!file.commit(path)) return write_error(path, errno);
+    return "";
+}
+
+}  // namespace
+
+// ---- Commands ----
+
+int cmd_trace(const Options &o) {
+    if (name_misused(o, o.in)) return usage_error("--name is for pcap and pcapng input");
+    std::string log;  // the file written; "" for standard output
+    if (!o.output.empty() && o.output != "-") {
+        log = library_file_name(o.output, ".log");
+        if (log != o.output && log != o.output + ".log")
+            return usage_error("-o " + o.output + " would write " + log + " (give NAME.log or NAME without extension)");
+        if (std::string why = refuse_output(log, {o.in}); !why.empty()) return failure(why);
+    }
     std::string error;
     Source src;
-    if (!open_source(a, a.positional[0], src, error)) return failure(error);
-    CAPLIB_INPUT *in = src.in;
-    bool to_stdout = a.output.empty();
+    if (!open_source(o, o.in, src, error)) return failure(error);
+    PendingFile file;
+    // The text writer opens a named file itself, where its last failures
+    // go unseen; pointed at standard output it writes into the pending
+    // file instead, which is put in place only when whole.
+    if (!log.empty() && (!file.create(log) || dup2(fileno(file.stream()), STDOUT_FILENO) < 0)) {
+        error = open_error(log, errno);
+        CAPLIB_input_close(src.in);
+        return failure(error);
+    }
     // Nothing has been written to standard output yet: a record, hex dump
     // included, then leaves in one write.
     static char stdout_buffer[1 << 18];
-    if (to_stdout) std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
-    uint32_t flags = (a.hex ? CAPLIB_ASCII_HEXDUMP : 0u) | (a.buffered ? CAPLIB_ASCII_BUFFERED : 0u);
-    CAPLIB_OUTPUT *out = CAPLIB_output_ascii(to_stdout ? "-" : a.output.c_str(), a.sep.c_str(), flags);
-    if (!out) {
-        CAPLIB_input_close(in);
-        return failure("cannot open " + a.output + ".log for writing");
+    std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
+    uint32_t flags = (o.hex ? CAPLIB_ASCII_HEXDUMP : 0u) | (o.buffered ? CAPLIB_ASCII_BUFFERED : 0u);
+    CAPLIB_OUTPUT *writer = CAPLIB_output_ascii("-", o.sep.c_str(), flags);
+    if (!writer) {
+        CAPLIB_input_close(src.in);
+        return failure(open_error(log.empty() ? "standard output" : log, ENOMEM));
     }
-    int rc = CAPLIB_process_data(in, out);
-    // The writer leaves standard output open; what it held back shows here.
-    if (rc == 0 && to_stdout && (std::fflush(stdout) != 0 || std::ferror(stdout))) rc = CAPLIB_ERR_WRITE;
-    if (rc == CAPLIB_ERR_WRITE) return failure("writing the trace failed (" + std::string(std::strerror(errno)) + ")");
-    if (rc != 0) return failure("a record header did not fit the trace line");
-    return finish_source(a.positional[0], src);
+    Guard g(writer, Guard::Header::source, [&] { return stdout_ok() && (log.empty() || fsync(STDOUT_FILENO) == 0); });
+    bool stopped = false;
+    pump(src.in, &g.pub, o.count, stopped);
+    if (g.rc == CAPLIB_ERR_FORMAT) return failure("a record header did not fit the trace line");
+    if (g.rc != CAPLIB_OK) return log.empty() ? stdout_failed(g.error) : failure(write_error(log, g.error));
+    if (!log.empty() && !file.commit(log)) return failure(write_error(log, errno));
+    return finish_source(o.in, src, !stopped);
 }
 
-// Wraps the binary writer to know how many bytes the copy must have put
-// into the file: the library's writers flush at close, where a failure
-// (a full disk) cannot be reported, so the size is checked afterwards.
-struct CountingSink {
-    CAPLIB_OUTPUT pub;
-    CAPLIB_OUTPUT *inner;
-    unsigned long long bytes = 0;
-    bool header_failed = false;
-    int error = 0;  // errno of the failed write, before closing can change it
-};
-
-int cmd_copy(const Args &a) {
-    if (a.positional.size() != 2) return usage_error("copy takes an input and an output capture file");
-    const std::string &in_path = a.positional[0];
-    const std::string &out_path = a.positional[1];
+int cmd_copy(const Options &o) {
+    if (!has_extension(o.out, ".eth")) return failure(o.out + ": capture files must have the extension .eth");
+    if (std::string why = refuse_output(o.out, {o.in}); !why.empty()) return failure(why);
     std::string error;
-    CAPLIB_INPUT *opened = open_capture(in_path, error);
+    CAPLIB_INPUT *opened = open_capture(o.in, error);
     if (!opened) return failure(error);
     CountingSource counted(opened);
-    CAPLIB_INPUT *in = &counted.pub;
-    if (!has_extension(out_path, ".eth")) {
-        CAPLIB_input_close(in);
-        return failure(out_path + ": capture files must have the extension .eth");
-    }
-    long long before = file_size(out_path);
-    CAPLIB_OUTPUT *inner = a.has_limit ? CAPLIB_output_zekbin_append(out_path.c_str(), static_cast<int32_t>(a.limit))
-                                       : CAPLIB_output_zekbin(out_path.c_str());
-    if (!inner) {
-        CAPLIB_input_close(in);
-        return failure("cannot open " + out_path + " for writing: " + std::strerror(errno));
-    }
-    CountingSink sink;
-    sink.inner = inner;
-    sink.pub.type = inner->type;
-    sink.pub.priv = &sink;
-    sink.pub.header = [](CAPLIB_OUTPUT *o, CAPLIB_INPUT *i) {
-        CountingSink *s = static_cast<CountingSink *>(o->priv);
-        errno = 0;
-        int rc = CAPLIB_output_header(s->inner, i);
-        s->header_failed = rc != 0;
-        s->error = errno;
-        return rc;
-    };
-    sink.pub.paket = [](CAPLIB_OUTPUT *o, CAPLIB_PAKET *p) {
-        CountingSink *s = static_cast<CountingSink *>(o->priv);
-        errno = 0;
-        int rc = CAPLIB_output_paket(s->inner, p);
-        if (rc == 0) s->bytes += record_bytes(p);
-        s->error = errno;
-        return rc;
-    };
-    sink.pub.close = [](CAPLIB_OUTPUT *o, int rc) { CAPLIB_output_close(static_cast<CountingSink *>(o->priv)->inner, rc); };
-
-    int rc = CAPLIB_process_data(in, &sink.pub);
-    std::string damage = counted.damage(in_path, "copied");
-    auto reason = [&] { return std::string(sink.error ? std::strerror(sink.error) : "unknown error"); };
-    if (sink.header_failed) return failure("writing " + out_path + " failed: " + reason());
-    if (rc == CAPLIB_ERR_FORMAT) return failure(out_path + ": a record could not be written (name too long or no memory)");
-    if (rc != 0) return failure("writing " + out_path + " failed: " + reason());
-    long long after = file_size(out_path);
-    bool complete = static_cast<unsigned long long>(after) == 64 + sink.bytes ||
-                    (a.has_limit && before > 0 && static_cast<unsigned long long>(after) == before + sink.bytes);
-    if (after < 0 || !complete) return failure("writing " + out_path + " failed: the file is incomplete (disk full?)");
-    if (!damage.empty()) return failure(damage);
-    return 0;
+    error = write_capture(&counted.pub, o.out, o.has_limit, o.limit);
+    if (!error.empty()) return failure(error);
+    std::string damage = counted.damage(o.in, "copied");
+    return damage.empty() ? 0 : failure(damage);
 }
 
-// The capture writer flushes only when it closes, where a failure cannot
-// be reported: this sink flushes the stream to disk before that.
-struct FlushingSink {
-    CAPLIB_OUTPUT pub;
-    CAPLIB_OUTPUT *inner;
-    caplib_tool::PendingFile *file;
-    bool flushed = false;
-    int flush_errno = 0;
-};
-
-int cmd_import(const Args &a) {
-    if (a.positional.size() != 2) return usage_error("import takes a pcap or pcapng file and an output capture file");
-    const std::string &in_path = a.positional[0];
-    const std::string &out_path = a.positional[1];
-    if (!has_extension(out_path, ".eth")) return failure(out_path + ": capture files must have the extension .eth");
-    caplib_tool::PcapReadReport report;
+int cmd_import(const Options &o) {
+    if (!has_extension(o.out, ".eth")) return failure(o.out + ": capture files must have the extension .eth");
+    if (std::string why = refuse_output(o.out, {o.in}); !why.empty()) return failure(why);
+    PcapReadReport report;
     std::string error;
-    CAPLIB_INPUT *in = caplib_tool::pcap_input(in_path, a.has_name ? a.name.c_str() : nullptr, report, error);
+    CAPLIB_INPUT *in = open_pcap(o, o.in, report, error);
     if (!in) return failure(error);
-    caplib_tool::PendingFile file;
-    CAPLIB_OUTPUT *inner = file.open(out_path) ? CAPLIB_output_zekbin_filepointer(file.stream()) : nullptr;
-    if (!inner) {
-        std::string why = std::strerror(errno);
-        CAPLIB_input_close(in);
-        return failure("cannot write " + out_path + ": " + why);
-    }
-    file.release_stream();
-    FlushingSink sink{{inner->type, nullptr, nullptr, nullptr, nullptr}, inner, &file};
-    sink.pub.priv = &sink;
-    sink.pub.header = [](CAPLIB_OUTPUT *o, CAPLIB_INPUT *i) {
-        return CAPLIB_output_header(static_cast<FlushingSink *>(o->priv)->inner, i);
-    };
-    sink.pub.paket = [](CAPLIB_OUTPUT *o, CAPLIB_PAKET *p) {
-        return CAPLIB_output_paket(static_cast<FlushingSink *>(o->priv)->inner, p);
-    };
-    sink.pub.close = [](CAPLIB_OUTPUT *o, int rc) {
-        FlushingSink *s = static_cast<FlushingSink *>(o->priv);
-        s->flushed = rc == 0 && s->file->flush();
-        s->flush_errno = errno;
-        CAPLIB_output_close(s->inner, rc);
-    };
-    int rc = CAPLIB_process_data(in, &sink.pub);
-    if (rc == CAPLIB_ERR_FORMAT) return failure(out_path + ": a record could not be written (no memory)");
-    if (rc != 0 || !sink.flushed)
-        return failure("writing " + out_path + " failed: " + std::strerror(rc ? errno : sink.flush_errno));
-    if (!file.commit(out_path)) return failure("cannot write " + out_path + ": " + std::strerror(errno));
+    error = write_capture(in, o.out, false, 0);
+    if (!error.empty()) return failure(error);
     // Every complete frame before damage is kept; the damage still fails.
-    if (!report.damage.empty()) return failure(report.damage_text(in_path));
-    note(report.skipped_text(in_path));
+    if (!report.damage.empty()) return failure(report.damage_text(o.in));
+    note(report.skipped_text(o.in));
     return 0;
 }
 
-int cmd_export(const Args &a) {
-    if (a.positional.size() != 2) return usage_error("export takes a capture file and an output pcap file");
-    const std::string &in_path = a.positional[0];
-    const std::string &out_path = a.positional[1];
+int cmd_export(const Options &o) {
     std::string error;
-    caplib_tool::PcapWriteReport report;
-    CAPLIB_OUTPUT *out = caplib_tool::pcap_output(out_path, report, error);
+    PcapWriteReport report;
+    CAPLIB_OUTPUT *out = pcap_output(o.out, report, error);
     if (!out) return failure(error);
-    CAPLIB_INPUT *inner = open_capture(in_path, error);
+    for (const std::string &name : pcap_output_names(o.out))
+        if (error = refuse_output(name, {o.in}); !error.empty()) break;
+    CAPLIB_INPUT *inner = error.empty() ? open_capture(o.in, error) : nullptr;
     if (!inner) {
         CAPLIB_output_close(out, CAPLIB_ERR_FORMAT);
         return failure(error);
@@ -435,16 +345,18 @@ int cmd_export(const Args &a) {
     CountingSource in(inner);
     CAPLIB_process_data(&in.pub, out);
     if (!report.error.empty()) return failure(report.error);
-    if (std::string damage = in.damage(in_path, "converted"); !damage.empty()) return failure(damage);
+    if (std::string damage = in.damage(o.in, "converted"); !damage.empty()) return failure(damage);
     if (report.files.size() > 1) {
         std::string list;
         for (const auto &[name, frames] : report.files)
             list += (list.empty() ? "" : ", ") + name + " (" + std::to_string(frames) + (frames == 1 ? " frame)" : " frames)");
-        note(in_path + " mixes layers, written as one pcap file per layer: " + list);
+        note(o.in + " mixes layers, written as one pcap file per layer: " + list);
     }
-    note(report.skipped_text(in_path));
+    note(report.skipped_text(o.in));
     return 0;
 }
+
+namespace {
 
 struct LayerName {
     const char *name;
@@ -468,13 +380,22 @@ bool parse_layer(const std::string &s, uint32_t &code) {
     return true;
 }
 
-int cmd_decode(const Args &a) {
+}  // namespace
+
+int cmd_decode(const Options &o) {
     uint32_t layer = 0;
-    if (a.layer.empty()) return usage_error("decode needs --layer");
-    if (!parse_layer(a.layer, layer)) return usage_error("unknown layer " + a.layer);
+    if (o.layer.empty()) return usage_error("decode needs --layer");
+    if (!parse_layer(o.layer, layer)) return usage_error("unknown layer " + o.layer);
+    std::vector<std::string> words = o.operands;
+    if (words.size() == 1 && words[0] == "-") {
+        words[0].clear();
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;) words[0].append(buffer, n);
+        if (std::ferror(stdin)) return failure(read_error("standard input", errno));
+    }
     std::vector<unsigned char> frame;
     int hi = -1;
-    for (const std::string &word : a.positional)
+    for (const std::string &word : words)
         for (char c : word) {
             if (c == ':' || c == '-' || c == ',' || std::isspace(static_cast<unsigned char>(c))) continue;
             if (!std::isxdigit(static_cast<unsigned char>(c)))
@@ -488,19 +409,19 @@ int cmd_decode(const Args &a) {
             }
         }
     if (hi >= 0) return usage_error("odd number of hex digits");
+    if (frame.empty()) return usage_error("decode needs a frame in hex");
     std::vector<char> text(65536);
     CAPLIB_decode(layer, frame.data(), static_cast<uint32_t>(frame.size()), text.data(),
-                  static_cast<uint32_t>(text.size()), a.sep.c_str());
+                  static_cast<uint32_t>(text.size()), o.sep.c_str());
     std::fputs(text.data(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : failure("writing the text failed");
+    return finish_stdout();
 }
 
-int cmd_info(const Args &a) {
-    if (a.positional.size() != 1) return usage_error("info takes one capture file");
-    if (name_misused(a, a.positional[0])) return usage_error("--name is for pcap and pcapng input");
+int cmd_info(const Options &o) {
+    if (name_misused(o, o.in)) return usage_error("--name is for pcap and pcapng input");
     std::string error;
     Source src;
-    if (!open_source(a, a.positional[0], src, error)) return failure(error);
+    if (!open_source(o, o.in, src, error)) return failure(error);
     CAPLIB_INPUT *in = src.in;
     std::map<uint32_t, unsigned long> layers, attributes;
     unsigned long records = 0;
@@ -513,7 +434,7 @@ int cmd_info(const Args &a) {
         ++attributes[p->attribute];
         bytes += p->length;
     }
-    std::printf("file: %s\nrecords: %lu\ncaptured bytes: %llu\n", a.positional[0].c_str(), records, bytes);
+    std::printf("file: %s\nrecords: %lu\ncaptured bytes: %llu\n", o.in.c_str(), records, bytes);
     std::printf("information words: 0x%08x 0x%08x 0x%08x\n", in->info[0], in->info[1], in->info[2]);
     if (records) {
         std::printf("first: %s\n", CAPLIB_timeval2str(&first));
@@ -523,31 +444,8 @@ int cmd_info(const Args &a) {
     for (const auto &[code, n] : attributes)
         std::printf("attribute %s (%u): %lu\n", CAPLIB_attrib2str(code), code, n);
     CAPLIB_input_close(in);
-    if (std::fflush(stdout) != 0) return failure("writing the summary failed");
-    return finish_source(a.positional[0], src);
+    if (!stdout_ok()) return stdout_failed(errno);
+    return finish_source(o.in, src);
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
-    if (argc < 2) return usage_error("no command given");
-    std::string_view cmd = argv[1];
-    if (cmd == "--help" || cmd == "-h" || cmd == "help") {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (cmd == "--version") {
-        std::printf("caplib %s\n", kVersion);
-        return 0;
-    }
-    Args a;
-    std::string error;
-    if (parse(argc, argv, 2, a, error) != 0) return usage_error(error);
-    if (cmd == "trace") return cmd_trace(a);
-    if (cmd == "copy") return cmd_copy(a);
-    if (cmd == "import") return cmd_import(a);
-    if (cmd == "export") return cmd_export(a);
-    if (cmd == "decode") return cmd_decode(a);
-    if (cmd == "info") return cmd_info(a);
-    return usage_error("unknown command " + std::string(cmd));
-}
+}  // namespace caplib_tool

@@ -1,8 +1,9 @@
 // pcap and pcapng through libpcap: link types to layer codes and back.
 #include "pcap_source.h"
 
+#include "output_file.h"
+
 #include <pcap/pcap.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -311,69 +312,6 @@ CAPLIB_INPUT *pcap_input(const std::string &path, const char *name, PcapReadRepo
 
 // ---- writing ----
 
-PendingFile::~PendingFile() { discard(); }
-
-bool PendingFile::open(const std::string &final_path) {
-    discard();
-    std::string templ = final_path + ".XXXXXX";
-    int fd = mkstemp(templ.data());
-    if (fd < 0) return false;
-    // mkstemp makes the file private; give it the mode a plain create would.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    stream_ = fdopen(fd, "wb");
-    if (!stream_) {
-        int saved = errno;
-        close(fd);
-        unlink(templ.c_str());
-        errno = saved;
-        return false;
-    }
-    temp_ = templ;
-    owned_ = true;
-    return true;
-}
-
-FILE *PendingFile::release_stream() {
-    owned_ = false;
-    return stream_;
-}
-
-bool PendingFile::flush() {
-    if (!stream_) return false;
-    if (std::fflush(stream_) != 0) return false;
-    if (std::ferror(stream_)) {
-        errno = EIO;
-        return false;
-    }
-    return fsync(fileno(stream_)) == 0;
-}
-
-bool PendingFile::commit(const std::string &target) {
-    bool ok = true;
-    if (owned_ && stream_) ok = std::fclose(stream_) == 0;
-    stream_ = nullptr;
-    owned_ = false;
-    if (ok) ok = std::rename(temp_.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        int saved = errno;
-        discard();
-        errno = saved;
-        return false;
-    }
-    temp_.clear();
-    return true;
-}
-
-void PendingFile::discard() {
-    if (owned_ && stream_) std::fclose(stream_);
-    stream_ = nullptr;
-    owned_ = false;
-    if (!temp_.empty()) unlink(temp_.c_str());
-    temp_.clear();
-}
-
 namespace {
 
 // How each layer goes back into a pcap file.
@@ -423,7 +361,7 @@ void put16(u_char *p, uint32_t v) {
 
 bool start_file(PcapSink *s, size_t index) {
     LayerFile &f = s->files[index];
-    if (!f.file.open(s->path)) return false;
+    if (!f.file.create(s->path)) return false;
     f.dead = pcap_open_dead_with_tstamp_precision(kLinkOut[index].link_type, kMaxPcapFrame,
                                                   PCAP_TSTAMP_PRECISION_MICRO);
     if (!f.dead) {
@@ -454,7 +392,7 @@ int sink_paket(CAPLIB_OUTPUT *out, CAPLIB_PAKET *p) {
     size_t index = static_cast<size_t>(link - kLinkOut);
     LayerFile &f = s->files[index];
     if (!f.dumper && !start_file(s, index)) {
-        s->report->error = "cannot write beside " + s->path + ": " + std::strerror(errno);
+        s->report->error = open_error(s->path, errno);
         return CAPLIB_ERR_WRITE;
     }
     s->frame.assign(prefix, 0);
@@ -473,8 +411,19 @@ int sink_paket(CAPLIB_OUTPUT *out, CAPLIB_PAKET *p) {
     h.caplen = static_cast<uint32_t>(s->frame.size());
     h.len = p->orig_length > UINT32_MAX - prefix ? UINT32_MAX : p->orig_length + prefix;
     pcap_dump(reinterpret_cast<u_char *>(f.dumper), &h, s->frame.data());
+    // pcap_dump says nothing: the stream's error flag tells, while errno
+    // still names the cause.
+    if (std::ferror(pcap_dump_file(f.dumper))) {
+        s->report->error = write_error(s->path, errno);
+        return CAPLIB_ERR_WRITE;
+    }
     ++f.frames;
     return CAPLIB_OK;
+}
+
+// The file of one layer when a capture is split: OUT-ppp.pcap, ...
+std::string layer_file_name(const std::string &path, size_t index) {
+    return path.substr(0, path.size() - 5) + "-" + kLinkOut[index].word + ".pcap";
 }
 
 void sink_close(CAPLIB_OUTPUT *out, int result) {
@@ -485,21 +434,20 @@ void sink_close(CAPLIB_OUTPUT *out, int result) {
         // An empty capture still makes a valid (Ethernet) file.
         size_t used = 0;
         for (LayerFile &f : s->files) used += f.dumper != nullptr;
-        if (used == 0 && !start_file(s, 1)) report.error = "cannot write " + s->path + ": " + std::strerror(errno);
-        used = std::max<size_t>(used, 1);
-        for (size_t i = 0; i < kLayersOut && report.error.empty(); ++i) {
-            LayerFile &f = s->files[i];
-            if (!f.dumper) continue;
-            if (!f.file.flush()) {
-                report.error = "writing " + s->path + " failed: " + std::strerror(errno);
-                break;
-            }
+        if (used == 0 && !start_file(s, 1)) report.error = open_error(s->path, errno);
+        // Every file is on disk before the first one is renamed into place.
+        for (LayerFile &f : s->files) {
+            if (!f.dumper || !report.error.empty()) continue;
+            if (!f.file.flush()) report.error = write_error(s->path, errno);
             pcap_dump_close(f.dumper);
             f.dumper = nullptr;
-            std::string target = s->path;
-            if (used > 1) target = s->path.substr(0, s->path.size() - 5) + "-" + kLinkOut[i].word + ".pcap";
+        }
+        for (size_t i = 0; i < kLayersOut && report.error.empty(); ++i) {
+            LayerFile &f = s->files[i];
+            if (!f.dead) continue;
+            std::string target = used > 1 ? layer_file_name(s->path, i) : s->path;
             if (!f.file.commit(target)) {
-                report.error = "cannot write " + target + ": " + std::strerror(errno);
+                report.error = write_error(target, errno);
                 break;
             }
             report.files.emplace_back(target, f.frames);
@@ -546,6 +494,12 @@ CAPLIB_OUTPUT *pcap_output(const std::string &path, PcapWriteReport &report, std
     s->path = path;
     s->report = &report;
     return &s->pub;
+}
+
+std::vector<std::string> pcap_output_names(const std::string &path) {
+    std::vector<std::string> names{path};
+    for (size_t i = 0; i < kLayersOut; ++i) names.push_back(layer_file_name(path, i));
+    return names;
 }
 
 }  // namespace caplib_tool

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <string>
 #include <string_view>
@@ -66,32 +65,7 @@ struct PcapWriteReport {
 // when the sink is closed with result 0, and removed otherwise.
 CAPLIB_OUTPUT *pcap_output(const std::string &path, PcapWriteReport &report, std::string &error);
 
-// A file written under a temporary name in its final directory and renamed
-// into place by commit, so that a failure never leaves half a file.
-class PendingFile {
-public:
-    PendingFile() = default;
-    PendingFile(const PendingFile &) = delete;
-    PendingFile &operator=(const PendingFile &) = delete;
-    ~PendingFile();
-
-    // Creates the temporary file for final_path; false with errno set.
-    bool open(const std::string &final_path);
-    FILE *stream() const { return stream_; }
-    // Hands the stream to an owner that will close it; flush stays
-    // usable until then.
-    FILE *release_stream();
-    // Everything written so far is on disk; false with errno set.
-    bool flush();
-    // Closes the stream if still held and renames the file to target;
-    // false with errno set, the temporary file then removed.
-    bool commit(const std::string &target);
-    void discard();
-
-private:
-    std::string temp_;
-    FILE *stream_ = nullptr;
-    bool owned_ = false;
-};
+// Every file pcap_output(path) may write.
+std::vector<std::string> pcap_output_names(const std::string &path);
 
 }  // namespace caplib_tool

@@ -36,6 +36,21 @@ for layer in ppp ethernet tokenring ip ipx arp; do
   same_files "$d/s-$layer.pcap" "$tmp/$layer.pcap" "round trip $layer"
 done
 
+# A full device and a disk that fills part-way (a file size limit): the
+# cause is named and no file is left.
+if [ -w /dev/full ]; then
+  ln -s /dev/full "$tmp/full.pcap"
+  check export-full 1 "$tool" export -r "$tmp/ethernet.eth" -w "$tmp/full.pcap"
+  expect_err export-full "caplib: writing $tmp/full.pcap failed: No space left on device"
+fi
+f=$tmp/filling; mkdir "$f"
+head -c 64 "$tmp/ethernet.eth" >"$f/big.eth"
+for _ in $(seq 20); do tail -c +65 "$tmp/ethernet.eth" >>"$f/big.eth"; done
+(ulimit -f 1 && trap '' XFSZ && exec "$tool" export "$f/big.eth" "$f/big.pcap") >"$tmp/out" 2>"$tmp/err"
+[ $? = 1 ] || fail "export to a filling disk: exit status"
+expect_err export-filling "caplib: writing $f/big.pcap failed: File too large"
+nothing_but "$f" "big.eth "
+
 # A pcap traces like a capture file, under the default or a given name.
 check trace-pcap 0 "$tool" trace "$d/s-ppp.pcap"
 head -2 "$tmp/out" >"$tmp/out2"; mv "$tmp/out2" "$tmp/out"
@@ -77,13 +92,13 @@ expect_err import-text "caplib: $src/README.md: not a pcap or pcapng file (unkno
 check import-eth 1 "$tool" import "$src/examples/sample.eth" "$tmp/sample.eth"
 expect_err import-eth "caplib: $src/examples/sample.eth: not a pcap or pcapng file (unknown file format)"
 check import-nowhere 1 "$tool" import "$tmp/ethernet.pcap" "$tmp/no/such/dir/x.eth"
-expect_err import-nowhere "caplib: cannot write $tmp/no/such/dir/x.eth: No such file or directory"
+expect_err import-nowhere "caplib: cannot open $tmp/no/such/dir/x.eth for writing: No such file or directory"
 check import-extension 1 "$tool" import "$tmp/ethernet.pcap" "$tmp/x.cap"
 expect_err import-extension "caplib: $tmp/x.cap: capture files must have the extension .eth"
 check export-extension 1 "$tool" export "$tmp/ethernet.eth" "$tmp/x.cap"
 expect_err export-extension "caplib: $tmp/x.cap: pcap files written must have the extension .pcap"
 check export-nowhere 1 "$tool" export "$tmp/ethernet.eth" "$tmp/no/such/dir/x.pcap"
-expect_err export-nowhere "caplib: cannot write beside $tmp/no/such/dir/x.pcap: No such file or directory"
+expect_err export-nowhere "caplib: cannot open $tmp/no/such/dir/x.pcap for writing: No such file or directory"
 check import-usage 2 "$tool" import "$tmp/ethernet.pcap"
 check export-usage 2 "$tool" export "$tmp/ethernet.eth"
 

@@ -551,7 +551,7 @@ TEST(PcapOut, UnwritableDirectoryFailsTheRecordWithOneLine) {
     p.length = static_cast<uint32_t>(kEth.size());
     EXPECT_EQ(CAPLIB_output_paket(out, &p), CAPLIB_ERR_WRITE);
     CAPLIB_output_close(out, CAPLIB_ERR_WRITE);
-    EXPECT_EQ(report.error, "cannot write beside " + path + ": No such file or directory");
+    EXPECT_EQ(report.error, "cannot open " + path + " for writing: No such file or directory");
     EXPECT_EQ(pcap_output(dir.path("out.cap"), report, error), nullptr);
     EXPECT_EQ(error, dir.path("out.cap") + ": pcap files written must have the extension .pcap");
 }
