@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "caplib.h"
+#include "input.h"
 #include "pcap_source.h"
 
 namespace {
@@ -85,35 +86,6 @@ std::string unescape(std::string_view s) {
         }
     }
     return out;
-}
-
-bool file_exists(const std::string &path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// The library opens NAME with its extension replaced by ".eth"; refuse
-// names that would silently open another file than the one given.
-bool check_capture_name(const std::string &path, std::string &error) {
-    if (!file_exists(path)) {
-        error = path + ": " + (errno ? std::strerror(errno) : "not a regular file");
-        return false;
-    }
-    size_t slash = path.find_last_of("/\\:");
-    size_t base = slash == std::string::npos ? 0 : slash + 1;
-    size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot <= base || path.compare(dot, std::string::npos, ".eth") != 0) {
-        error = path + ": capture files must have the extension .eth";
-        return false;
-    }
-    return true;
-}
-
-CAPLIB_INPUT *open_capture(const std::string &path, std::string &error) {
-    if (!check_capture_name(path, error)) return nullptr;
-    CAPLIB_INPUT *in = CAPLIB_input_zekbin(path.c_str());
-    if (!in) error = path + ": not a capture file";
-    return in;
 }
 
 // Options shared by the commands; positional arguments are collected.
@@ -200,86 +172,40 @@ long long file_size(const std::string &path) {
     return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
-// The capture reader ends quietly at a damaged record; counting what it
-// delivered tells such an end from the end of the file.
-struct CountingSource {
-    CAPLIB_INPUT pub{};
-    CAPLIB_INPUT *inner;
-    unsigned long long bytes = 0;
-    unsigned long long records = 0;
-
-    explicit CountingSource(CAPLIB_INPUT *in) : inner(in) {
-        pub.priv = this;
-        pub.info[0] = in->info[0];
-        pub.info[1] = in->info[1];
-        pub.info[2] = in->info[2];
-        pub.first = [](CAPLIB_INPUT *i) { return self(i)->count(CAPLIB_input_first); };
-        pub.next = [](CAPLIB_INPUT *i) { return self(i)->count(CAPLIB_input_next); };
-        pub.close = [](CAPLIB_INPUT *i) { CAPLIB_input_close(self(i)->inner); };
-    }
-    static CountingSource *self(CAPLIB_INPUT *i) { return static_cast<CountingSource *>(i->priv); }
-
-    CAPLIB_PAKET *count(CAPLIB_PAKET *(*read)(CAPLIB_INPUT *)) {
-        CAPLIB_PAKET *p = read(inner);
-        if (p) {
-            bytes += record_bytes(p);
-            ++records;
-        }
-        return p;
-    }
-
-    // Empty when every byte of the file was a record, else the error line.
-    std::string damage(const std::string &path, const char *done = "read") const {
-        long long size = file_size(path);
-        if (size < 0 || static_cast<unsigned long long>(size) <= 64 + bytes) return {};
-        return path + ": damaged after record " + std::to_string(records) + " (" +
-               std::to_string(static_cast<unsigned long long>(size) - 64 - bytes) +
-               " bytes are not a record); the records before it were " + done;
-    }
-};
-
-// A capture to read: a capture file (.eth) by the library, anything else
-// through libpcap, whose report outlives the source.
+// A capture to read, of any format, and its report, which outlives the
+// source.
 struct Source {
     CAPLIB_INPUT *in = nullptr;
-    bool pcap = false;
-    std::unique_ptr<CountingSource> eth;
-    caplib_tool::PcapReadReport report;
+    caplib_tool::InputReport report;
+    std::string label;
 };
 
-bool open_source(const Args &a, const std::string &path, Source &src, std::string &error) {
-    src.pcap = !has_extension(path, ".eth");
-    if (!src.pcap) {
-        if (CAPLIB_INPUT *in = open_capture(path, error)) {
-            src.eth = std::make_unique<CountingSource>(in);
-            src.in = &src.eth->pub;
-        }
-    } else {
-        src.in = caplib_tool::pcap_input(path, a.has_name ? a.name.c_str() : nullptr, src.report, error);
+// 0 when open, else the exit status after the error line.
+int open_source(const Args &a, const std::string &path, Source &src) {
+    std::string error;
+    src.label = caplib_tool::input_label(path);
+    src.in = caplib_tool::open_input(path, a.has_name ? a.name.c_str() : nullptr, src.report, error);
+    if (!src.in) return failure(error);
+    // Records of a capture file keep their own names.
+    if (a.has_name && src.report.format == caplib_tool::InputFormat::capture) {
+        CAPLIB_input_close(src.in);
+        src.in = nullptr;
+        return usage_error("--name is for pcap and pcapng input");
     }
-    return src.in != nullptr;
+    return 0;
 }
 
-// Records of a capture file keep their own names.
-bool name_misused(const Args &a, const std::string &path) { return a.has_name && has_extension(path, ".eth"); }
-
 // After the source is done: damage fails, skipped frames are told.
-int finish_source(const std::string &path, const Source &src) {
-    if (!src.pcap) {
-        std::string damage = src.eth->damage(path);
-        return damage.empty() ? 0 : failure(damage);
-    }
-    if (!src.report.damage.empty()) return failure(src.report.damage_text(path));
-    note(src.report.skipped_text(path));
+int finish_source(const Source &src, const char *done) {
+    if (!src.report.damage.empty()) return failure(src.report.damage_text(src.label, done));
+    note(src.report.skipped_text(src.label));
     return 0;
 }
 
 int cmd_trace(const Args &a) {
     if (a.positional.size() != 1) return usage_error("trace takes one capture file");
-    if (name_misused(a, a.positional[0])) return usage_error("--name is for pcap and pcapng input");
-    std::string error;
     Source src;
-    if (!open_source(a, a.positional[0], src, error)) return failure(error);
+    if (int rc = open_source(a, a.positional[0], src)) return rc;
     CAPLIB_INPUT *in = src.in;
     bool to_stdout = a.output.empty();
     // Nothing has been written to standard output yet: a record, hex dump
@@ -297,7 +223,7 @@ int cmd_trace(const Args &a) {
     if (rc == 0 && to_stdout && (std::fflush(stdout) != 0 || std::ferror(stdout))) rc = CAPLIB_ERR_WRITE;
     if (rc == CAPLIB_ERR_WRITE) return failure("writing the trace failed (" + std::string(std::strerror(errno)) + ")");
     if (rc != 0) return failure("a record header did not fit the trace line");
-    return finish_source(a.positional[0], src);
+    return finish_source(src, "read");
 }
 
 // Wraps the binary writer to know how many bytes the copy must have put
@@ -315,11 +241,9 @@ int cmd_copy(const Args &a) {
     if (a.positional.size() != 2) return usage_error("copy takes an input and an output capture file");
     const std::string &in_path = a.positional[0];
     const std::string &out_path = a.positional[1];
-    std::string error;
-    CAPLIB_INPUT *opened = open_capture(in_path, error);
-    if (!opened) return failure(error);
-    CountingSource counted(opened);
-    CAPLIB_INPUT *in = &counted.pub;
+    Source src;
+    if (int rc = open_source(a, in_path, src)) return rc;
+    CAPLIB_INPUT *in = src.in;
     if (!has_extension(out_path, ".eth")) {
         CAPLIB_input_close(in);
         return failure(out_path + ": capture files must have the extension .eth");
@@ -354,7 +278,6 @@ int cmd_copy(const Args &a) {
     sink.pub.close = [](CAPLIB_OUTPUT *o, int rc) { CAPLIB_output_close(static_cast<CountingSink *>(o->priv)->inner, rc); };
 
     int rc = CAPLIB_process_data(in, &sink.pub);
-    std::string damage = counted.damage(in_path, "copied");
     auto reason = [&] { return std::string(sink.error ? std::strerror(sink.error) : "unknown error"); };
     if (sink.header_failed) return failure("writing " + out_path + " failed: " + reason());
     if (rc == CAPLIB_ERR_FORMAT) return failure(out_path + ": a record could not be written (name too long or no memory)");
@@ -363,8 +286,7 @@ int cmd_copy(const Args &a) {
     bool complete = static_cast<unsigned long long>(after) == 64 + sink.bytes ||
                     (a.has_limit && before > 0 && static_cast<unsigned long long>(after) == before + sink.bytes);
     if (after < 0 || !complete) return failure("writing " + out_path + " failed: the file is incomplete (disk full?)");
-    if (!damage.empty()) return failure(damage);
-    return 0;
+    return finish_source(src, "copied");
 }
 
 // The capture writer flushes only when it closes, where a failure cannot
@@ -382,10 +304,9 @@ int cmd_import(const Args &a) {
     const std::string &in_path = a.positional[0];
     const std::string &out_path = a.positional[1];
     if (!has_extension(out_path, ".eth")) return failure(out_path + ": capture files must have the extension .eth");
-    caplib_tool::PcapReadReport report;
-    std::string error;
-    CAPLIB_INPUT *in = caplib_tool::pcap_input(in_path, a.has_name ? a.name.c_str() : nullptr, report, error);
-    if (!in) return failure(error);
+    Source src;
+    if (int rc = open_source(a, in_path, src)) return rc;
+    CAPLIB_INPUT *in = src.in;
     caplib_tool::PendingFile file;
     CAPLIB_OUTPUT *inner = file.open(out_path) ? CAPLIB_output_zekbin_filepointer(file.stream()) : nullptr;
     if (!inner) {
@@ -414,9 +335,7 @@ int cmd_import(const Args &a) {
         return failure("writing " + out_path + " failed: " + std::strerror(rc ? errno : sink.flush_errno));
     if (!file.commit(out_path)) return failure("cannot write " + out_path + ": " + std::strerror(errno));
     // Every complete frame before damage is kept; the damage still fails.
-    if (!report.damage.empty()) return failure(report.damage_text(in_path));
-    note(report.skipped_text(in_path));
-    return 0;
+    return finish_source(src, "converted");
 }
 
 int cmd_export(const Args &a) {
@@ -427,23 +346,22 @@ int cmd_export(const Args &a) {
     caplib_tool::PcapWriteReport report;
     CAPLIB_OUTPUT *out = caplib_tool::pcap_output(out_path, report, error);
     if (!out) return failure(error);
-    CAPLIB_INPUT *inner = open_capture(in_path, error);
-    if (!inner) {
+    Source src;
+    if (int rc = open_source(a, in_path, src)) {
         CAPLIB_output_close(out, CAPLIB_ERR_FORMAT);
-        return failure(error);
+        return rc;
     }
-    CountingSource in(inner);
-    CAPLIB_process_data(&in.pub, out);
+    CAPLIB_process_data(src.in, out);
     if (!report.error.empty()) return failure(report.error);
-    if (std::string damage = in.damage(in_path, "converted"); !damage.empty()) return failure(damage);
+    if (!src.report.damage.empty()) return failure(src.report.damage_text(src.label, "converted"));
     if (report.files.size() > 1) {
         std::string list;
         for (const auto &[name, frames] : report.files)
             list += (list.empty() ? "" : ", ") + name + " (" + std::to_string(frames) + (frames == 1 ? " frame)" : " frames)");
-        note(in_path + " mixes layers, written as one pcap file per layer: " + list);
+        note(src.label + " mixes layers, written as one pcap file per layer: " + list);
     }
-    note(report.skipped_text(in_path));
-    return 0;
+    note(report.skipped_text(src.label));
+    return finish_source(src, "converted");
 }
 
 struct LayerName {
@@ -497,10 +415,8 @@ int cmd_decode(const Args &a) {
 
 int cmd_info(const Args &a) {
     if (a.positional.size() != 1) return usage_error("info takes one capture file");
-    if (name_misused(a, a.positional[0])) return usage_error("--name is for pcap and pcapng input");
-    std::string error;
     Source src;
-    if (!open_source(a, a.positional[0], src, error)) return failure(error);
+    if (int rc = open_source(a, a.positional[0], src)) return rc;
     CAPLIB_INPUT *in = src.in;
     std::map<uint32_t, unsigned long> layers, attributes;
     unsigned long records = 0;
@@ -524,7 +440,7 @@ int cmd_info(const Args &a) {
         std::printf("attribute %s (%u): %lu\n", CAPLIB_attrib2str(code), code, n);
     CAPLIB_input_close(in);
     if (std::fflush(stdout) != 0) return failure("writing the summary failed");
-    return finish_source(a.positional[0], src);
+    return finish_source(src, "read");
 }
 
 }  // namespace
