@@ -24,8 +24,12 @@ using caplib::Bytes;
 
 class Stream {
 public:
-    Stream(FILE *f, bool owned) : f_(f), owned_(owned), io_(kIoBuffer) {
-        std::setvbuf(f_, io_.data(), _IOFBF, io_.size());
+    Stream(FILE *f, bool owned) : f_(f), owned_(owned) {
+        // A stream that outlives this object (standard input) keeps its own buffer.
+        if (owned_) {
+            io_.resize(kIoBuffer);
+            std::setvbuf(f_, io_.data(), _IOFBF, io_.size());
+        }
         struct stat st;
         int fd = fileno(f_);
         if (fd >= 0 && fstat(fd, &st) == 0) {
@@ -81,12 +85,14 @@ public:
             return static_cast<uint64_t>(st.st_size) > offset_ ? static_cast<uint64_t>(st.st_size) - offset_ : 0;
         uint64_t n = back_.size() - back_used_;
         back_used_ = back_.size();
-        for (size_t got; (got = std::fread(io_.data(), 1, io_.size(), f_)) > 0;) n += got;
+        std::vector<uint8_t> scratch(kIoBuffer);
+        for (size_t got; (got = std::fread(scratch.data(), 1, scratch.size(), f_)) > 0;) n += got;
         return n;
     }
     bool rewind() {
         if (!seekable_ || fseeko(f_, 0, SEEK_SET) != 0) return false;
         std::clearerr(f_);
+        error_.clear();
         back_.clear();
         back_used_ = 0;
         offset_ = 0;
@@ -95,7 +101,6 @@ public:
 
     uint64_t offset() const { return offset_; }
     const std::string &error() const { return error_; }
-    bool seekable() const { return seekable_; }
     void identify(InputReport &r) const {
         r.identified = identified_;
         r.device = device_;
