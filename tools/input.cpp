@@ -597,10 +597,8 @@ bool start(Source &s, std::string &why) {
         return false;
     }
     if (!s.layer_seen && !r.link_types_without_layer.empty()) {
-        std::string types;
-        for (uint32_t t : r.link_types_without_layer) types += (types.empty() ? "" : ", ") + std::to_string(t);
         bool one = r.link_types_without_layer.size() == 1;
-        why = (one ? "link type " : "link types ") + types + (one ? " has" : " have") + " no layer code; " +
+        why = (one ? "link type " : "link types ") + r.link_types() + (one ? " has" : " have") + " no layer code; " +
               plural(r.frames, "frame", "frames") + " skipped";
         return false;
     }
@@ -667,7 +665,17 @@ CAPLIB_INPUT *open_input(const std::string &path, const char *name, InputReport 
 CAPLIB_INPUT *open_input_stream(FILE *stream, const std::string &label, const char *name, InputReport &report,
                                 std::string &error) {
     report = InputReport{};
+    if (!stream) {
+        error = label + ": " + std::strerror(errno);
+        return nullptr;
+    }
     return open(stream, true, label, name, report, error);
+}
+
+std::string InputReport::link_types() const {
+    std::string list;
+    for (uint32_t t : link_types_without_layer) list += (list.empty() ? "" : ", ") + std::to_string(t);
+    return list;
 }
 
 std::string InputReport::skipped_text(const std::string &label) const {
@@ -676,11 +684,7 @@ std::string InputReport::skipped_text(const std::string &label) const {
     auto add = [&](const std::string &text) { reasons += (reasons.empty() ? "" : ", ") + text; };
     if (not_carried) add(std::to_string(not_carried) + " not IPv4, IPX or ARP");
     if (cut_header) add(plural(cut_header, "with its link header cut short", "with their link headers cut short"));
-    if (no_layer) {
-        std::string types;
-        for (uint32_t t : link_types_without_layer) types += (types.empty() ? "" : ", ") + std::to_string(t);
-        add(std::to_string(no_layer) + " of link types without a layer code: " + types);
-    }
+    if (no_layer) add(std::to_string(no_layer) + " of link types without a layer code: " + link_types());
     return label + ": " + std::to_string(skipped()) + " of " + plural(frames, "frame", "frames") + " skipped (" +
            reasons + ")";
 }

@@ -34,6 +34,8 @@ struct InputReport {
     ino_t inode = 0;
 
     uint64_t skipped() const { return not_carried + cut_header + no_layer; }
+    // The link types without a layer code, as a list: "105, 127".
+    std::string link_types() const;
     // One line on the frames left out ("" when none), for standard error.
     std::string skipped_text(const std::string &label) const;
     // One line on the damage and what came before it; done says what

@@ -525,6 +525,15 @@ std::vector<std::string> full(CAPLIB_INPUT *in) {
     return out;
 }
 
+// The file at path, opened as a file or read through a pipe.
+CAPLIB_INPUT *open_file_or_pipe(const std::string &path, bool piped, InputReport &report) {
+    std::string error;
+    CAPLIB_INPUT *in = piped ? open_input_stream(popen(("cat " + path).c_str(), "r"), "in", nullptr, report, error)
+                             : open_input(path, nullptr, report, error);
+    EXPECT_NE(in, nullptr) << error;
+    return in;
+}
+
 struct CaptureCase {
     const char *name;
     size_t keep;   // bytes of the sample kept (0: all)
@@ -548,10 +557,8 @@ TEST_P(CaptureIn, AgreesWithTheLibrarysReader) {
     std::vector<std::string> want = full(lib);
     for (bool piped : {false, true}) {
         InputReport report;
-        std::string error;
-        CAPLIB_INPUT *in = piped ? open_input_stream(popen(("cat " + path).c_str(), "r"), "in", nullptr, report, error)
-                                 : open_input(path, nullptr, report, error);
-        ASSERT_NE(in, nullptr) << error;
+        CAPLIB_INPUT *in = open_file_or_pipe(path, piped, report);
+        ASSERT_NE(in, nullptr);
         for (int i = 0; i < 3; ++i) EXPECT_EQ(in->info[i], lib->info[i]);
         EXPECT_EQ(full(in), want) << (piped ? "piped" : "file");
         EXPECT_EQ(report_text(report), c.report);
@@ -577,10 +584,8 @@ TEST(Input, FirstAgainRewindsAFileOnly) {
     caplib_test::write_file(path, pcap_file(1, {{1, 0, kEth}, {2, 0, kEth}}));
     for (bool piped : {false, true}) {
         InputReport report;
-        std::string error;
-        CAPLIB_INPUT *in = piped ? open_input_stream(popen(("cat " + path).c_str(), "r"), "in", nullptr, report, error)
-                                 : open_input(path, nullptr, report, error);
-        ASSERT_NE(in, nullptr) << error;
+        CAPLIB_INPUT *in = open_file_or_pipe(path, piped, report);
+        ASSERT_NE(in, nullptr);
         ASSERT_NE(CAPLIB_input_first(in), nullptr);
         ASSERT_NE(CAPLIB_input_next(in), nullptr);
         CAPLIB_PAKET *p = CAPLIB_input_first(in);
