@@ -14,7 +14,7 @@
 
 #include "caplib.h"
 #include "input.h"
-#include "pcap_source.h"
+#include "pcap_sink.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "capture/capture_test_util.h"
 #include "support.h"
 #include "tools/input.h"
-#include "tools/pcap_source.h"
+#include "tools/pcap_sink.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // pcap written through libpcap: layer codes to link types.
-#include "pcap_source.h"
+#include "pcap_sink.h"
 
 #include <pcap/pcap.h>
 #include <sys/stat.h>
