@@ -562,6 +562,7 @@ TEST_P(CaptureIn, AgreesWithTheLibrarysReader) {
         for (int i = 0; i < 3; ++i) EXPECT_EQ(in->info[i], lib->info[i]);
         EXPECT_EQ(full(in), want) << (piped ? "piped" : "file");
         EXPECT_EQ(report_text(report), c.report);
+        EXPECT_EQ(report.same_file(path), !piped);
         CAPLIB_input_close(in);
     }
     CAPLIB_input_close(lib);
