@@ -563,7 +563,7 @@ bool start(Source &s, std::string &why) {
         caplib::read_file_header(head, s.pub.info);
         return true;
     }
-    bool pcap = got >= 4 && (magic == kPcapMicro || magic == kPcapNano || swapped == kPcapMicro || swapped == kPcapNano);
+    bool pcap = magic == kPcapMicro || magic == kPcapNano || swapped == kPcapMicro || swapped == kPcapNano;
     bool pcapng = magic == kSectionHeader && (sniff.le32(8) == kByteOrderMagic || sniff.be32(8) == kByteOrderMagic);
     if (!pcap && !pcapng) {
         why = "not a capture, pcap or pcapng file (" + begins_text(head, std::min<size_t>(got, 8)) + ")";

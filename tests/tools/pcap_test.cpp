@@ -264,7 +264,8 @@ class LinkTypeIn : public testing::TestWithParam<InCase> {};
 TEST_P(LinkTypeIn, MapsToLayerAndStripsTheLinkHeader) {
     const InCase &c = GetParam();
     uint32_t header = static_cast<uint32_t>(c.frame.size() - c.data.size());
-    Read r = read_bytes(pcap_file(c.link_type, {{1700000001, 999999, c.frame, static_cast<uint32_t>(c.frame.size()) + 100}}));
+    uint32_t len = static_cast<uint32_t>(c.frame.size()) + 100;
+    Read r = read_bytes(pcap_file(c.link_type, {{1700000001, 999999, c.frame, len}}));
     ASSERT_EQ(r.records.size(), 1u) << r.error;
     EXPECT_EQ(r.records[0].layer, c.layer);
     EXPECT_EQ(r.records[0].direction, c.direction);
@@ -347,16 +348,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct ReadCase {
     const char *name;
-    std::function<Bytes()> input;
+    Bytes input;
     std::vector<std::string> records;  // brief() of each
-    const char *report;                 // report_text()
+    const char *report;                // report_text()
 };
 
 class Reading : public testing::TestWithParam<ReadCase> {};
 
 TEST_P(Reading, DeliversTheRecordsThenReportsWhatItMet) {
     const ReadCase &c = GetParam();
-    Read r = read_bytes(c.input());
+    Read r = read_bytes(c.input);
     EXPECT_EQ(r.error, "");
     EXPECT_EQ(briefs(r.records), c.records);
     EXPECT_EQ(report_text(r.report), c.report);
@@ -364,6 +365,12 @@ TEST_P(Reading, DeliversTheRecordsThenReportsWhatItMet) {
 
 using Lines = std::vector<std::string>;
 const Bytes kEth60 = cat({kEth, Bytes(44, 0xAA)});
+const Bytes kTwoFrames = pcap_file(1, {{1, 0, kEth60}, {2, 0, kEth60}});
+
+Bytes first_bytes(Bytes b, size_t n) {
+    b.resize(n);
+    return b;
+}
 
 // Two sections, the second big-endian: interfaces of several link types
 // and snapshot lengths, named and not, numbered through the file.
@@ -385,69 +392,79 @@ Bytes two_sections() {
         .bytes();
 }
 
+// A section with one Ethernet interface (bytes 0 to 48), then a frame on it.
+Pcapng one_frame() { return std::move(Pcapng().section().interface(1).packet(0, 0, kEth)); }
+
+const char *const kOneEth = "if0 L1 D0 0.0 16/116 ffffffff";
+
 INSTANTIATE_TEST_SUITE_P(
     Input, Reading,
     testing::Values(
-        ReadCase{"pcap_micro", [] { return pcap_file(1, {{7, 999999, kEth}}); }, {"if0 L1 D0 7.999999 16/16 ffffffff"}, ""},
-        ReadCase{"pcap_micro_big", [] { return pcap_file(1, {{7, 999999, kEth}}, 0xA1B2C3D4, true); },
+        ReadCase{"pcap_micro", pcap_file(1, {{7, 999999, kEth}}), {"if0 L1 D0 7.999999 16/16 ffffffff"}, ""},
+        ReadCase{"pcap_micro_big", pcap_file(1, {{7, 999999, kEth}}, 0xA1B2C3D4, true),
                  {"if0 L1 D0 7.999999 16/16 ffffffff"}, ""},
-        ReadCase{"pcap_nano", [] { return pcap_file(1, {{7, 999999999, kEth}}, 0xA1B23C4D); },
-                 {"if0 L1 D0 7.999999 16/16 ffffffff"}, ""},
-        ReadCase{"pcap_nano_big", [] { return pcap_file(1, {{7, 1999, kEth}}, 0xA1B23C4D, true); },
-                 {"if0 L1 D0 7.1 16/16 ffffffff"}, ""},
+        ReadCase{"pcap_nano", pcap_file(1, {{7, 999999999, kEth}}, 0xA1B23C4D), {"if0 L1 D0 7.999999 16/16 ffffffff"},
+                 ""},
+        ReadCase{"pcap_nano_big", pcap_file(1, {{7, 1999, kEth}}, 0xA1B23C4D, true), {"if0 L1 D0 7.1 16/16 ffffffff"},
+                 ""},
         ReadCase{"pcap_skipped_among_converted",
-                 [] { return pcap_file(113, {{1, 0, sll(0, 0x0800, kIp)}, {2, 0, sll(0, 0x86dd, kIp)}, {3, 0, hex("00 04")}, {4, 0, sll(4, 0x0806, kArp)}}); },
+                 pcap_file(113, {{1, 0, sll(0, 0x0800, kIp)}, {2, 0, sll(0, 0x86dd, kIp)}, {3, 0, hex("00 04")},
+                                 {4, 0, sll(4, 0x0806, kArp)}}),
                  {"if0 L3 D0 1.0 20/20 45000014", "if0 L5 D1 4.0 14/14 00010800"},
                  "in: 2 of 4 frames skipped (1 not IPv4, IPX or ARP, 1 with its link header cut short)"},
-        ReadCase{"pcap_cut_in_frame", [] { Bytes b = pcap_file(1, {{1, 0, kEth60}, {2, 0, kEth60}}); b.resize(b.size() - 52); return b; },
-                 {"if0 L1 D0 1.0 60/60 ffffffff"}, "in: damaged after 1 frame (a frame is cut short: 8 of 60 bytes); 1 converted"},
-        ReadCase{"pcap_cut_in_header", [] { Bytes b = pcap_file(1, {{1, 0, kEth60}, {2, 0, kEth60}}); b.resize(24 + 76 + 10); return b; },
-                 {"if0 L1 D0 1.0 60/60 ffffffff"}, "in: damaged after 1 frame (a frame header is cut short: 10 of 16 bytes); 1 converted"},
-        ReadCase{"pcap_huge_length", [] { return cat({pcap_file(1, {{1, 0, kEth}}), hex("03 00 00 00 00 00 00 00 ff ff ff 7f ff ff ff 7f 00")}); },
-                 {"if0 L1 D0 1.0 16/16 ffffffff"}, "in: damaged after 1 frame (a frame is cut short: 1 of 2147483647 bytes); 1 converted"},
-        ReadCase{"pcapng_sections_and_interfaces", two_sections,
+        ReadCase{"pcap_cut_in_frame", first_bytes(kTwoFrames, 24 + 76 + 24), {"if0 L1 D0 1.0 60/60 ffffffff"},
+                 "in: damaged after 1 frame (a frame is cut short: 8 of 60 bytes); 1 converted"},
+        ReadCase{"pcap_cut_in_header", first_bytes(kTwoFrames, 24 + 76 + 10), {"if0 L1 D0 1.0 60/60 ffffffff"},
+                 "in: damaged after 1 frame (a frame header is cut short: 10 of 16 bytes); 1 converted"},
+        ReadCase{"pcap_huge_length",
+                 cat({pcap_file(1, {{1, 0, kEth}}), hex("03 00 00 00 00 00 00 00 ff ff ff 7f ff ff ff 7f 00")}),
+                 {"if0 L1 D0 1.0 16/16 ffffffff"},
+                 "in: damaged after 1 frame (a frame is cut short: 1 of 2147483647 bytes); 1 converted"},
+        ReadCase{"pcapng_sections_and_interfaces", two_sections(),
                  {"eth0 L1 D0 1.0 16/116 ffffffff", "if1 L0 D0 2.1 8/108 ff03c021", "wan?1 L0 D1 3.0 8/108 ff03c021",
                   std::string(255, 'n') + " L2 D0 5.0 16/116 ffffffff"},
                  "in: 1 of 5 frames skipped (1 of link types without a layer code: 105)"},
         ReadCase{"pcapng_time_resolutions",
-                 [] { return Pcapng().section().interface(1, "", 3).interface(1, "", 0x94).interface(1, "", 0x80)
-                          .packet(0, 12345, kEth).packet(1, (uint64_t{7} << 20) + (1 << 19), kEth).packet(2, 42, kEth).bytes(); },
-                 {"if0 L1 D0 12.345000 16/116 ffffffff", "if1 L1 D0 7.500000 16/116 ffffffff", "if2 L1 D0 42.0 16/116 ffffffff"}, ""},
+                 Pcapng()
+                     .section()
+                     .interface(1, "", 3)
+                     .interface(1, "", 0x94)
+                     .interface(1, "", 0x80)
+                     .packet(0, 12345, kEth)
+                     .packet(1, (uint64_t{7} << 20) + (1 << 19), kEth)
+                     .packet(2, 42, kEth)
+                     .bytes(),
+                 {"if0 L1 D0 12.345000 16/116 ffffffff", "if1 L1 D0 7.500000 16/116 ffffffff",
+                  "if2 L1 D0 42.0 16/116 ffffffff"},
+                 ""},
         ReadCase{"pcapng_simple_blocks_by_snapshot_length",
-                 [] { return Pcapng().section().interface(1, "", 0, 10).simple(kEth, 16).simple(Bytes(6, 1), 5).bytes(); },
+                 Pcapng().section().interface(1, "", 0, 10).simple(kEth, 16).simple(Bytes(6, 1), 5).bytes(),
                  {"if0 L1 D0 0.0 10/16 ffffffff", "if0 L1 D0 0.0 5/5 01010101"}, ""},
         ReadCase{"pcapng_interfaces_without_layer_among_others",
-                 [] { return Pcapng().section().interface(105).packet(0, 0, kEth).interface(1).packet(1, 0, kEth).bytes(); },
-                 {"if1 L1 D0 0.0 16/116 ffffffff"}, "in: 1 of 2 frames skipped (1 of link types without a layer code: 105)"},
-        ReadCase{"pcapng_zero_length",
-                 [] { return Pcapng().section().interface(1).packet(0, 0, kEth).raw(hex("06 00 00 00 00 00 00 00")).bytes(); },
-                 {"if0 L1 D0 0.0 16/116 ffffffff"}, "in: damaged after 1 frame (the block at byte 96 has the length 0); 1 converted"},
-        ReadCase{"pcapng_length_not_multiple_of_4",
-                 [] { return Pcapng().section().interface(1).raw(hex("06 00 00 00 0d 00 00 00 00")).bytes(); },
-                 {}, "in: damaged after 0 frames (the block at byte 48 has the length 13); 0 converted"},
-        ReadCase{"pcapng_length_past_the_end",
-                 [] { return Pcapng().section().interface(1).packet(0, 0, kEth).patch(44, 0x7FFFFFF0).bytes(); },
-                 {}, "in: damaged after 0 frames (the block at byte 48 is cut short: 48 of 2147483632 bytes); 0 converted"},
-        ReadCase{"pcapng_trailer_differs",
-                 [] { return Pcapng().section().interface(1).packet(0, 0, kEth).patch(4, 52).bytes(); },
-                 {}, "in: damaged after 0 frames (the block at byte 48 does not end with its length); 0 converted"},
-        ReadCase{"pcapng_option_past_the_block",
-                 [] { return Pcapng().section().interface(1, "eth0").patch(16, 0x00400002).bytes(); },
-                 {}, "in: damaged after 0 frames (an option of the interface block at byte 28 runs past the block); 0 converted"},
-        ReadCase{"pcapng_caplen_past_the_block",
-                 [] { return Pcapng().section().interface(1).packet(0, 0, kEth).patch(28, 17).bytes(); },
-                 {}, "in: damaged after 0 frames (the packet block at byte 48 holds fewer bytes than its captured length 17); 0 converted"},
-        ReadCase{"pcapng_undescribed_interface",
-                 [] { return Pcapng().section().interface(1).packet(0, 0, kEth).section().interface(1).packet(1, 0, kEth).bytes(); },
-                 {"if0 L1 D0 0.0 16/116 ffffffff"},
-                 "in: damaged after 1 frame (the packet block at byte 144 names interface 1, which the section does not describe); 1 converted"},
-        ReadCase{"pcapng_cut_block_header",
-                 [] { return Pcapng().section().interface(1).raw(hex("06 00 00")).bytes(); },
-                 {}, "in: damaged after 0 frames (the block at byte 48 is cut short: 3 of 8 bytes); 0 converted"},
-        ReadCase{"capture_cut_record",
-                 [] { Bytes b = caplib_test::read_file(std::string(CAPLIB_SOURCE_DIR) + "/examples/sample.eth"); b.resize(300); return b; },
-                 {"ch1 L0 D1 1796405053.123000 18/18 ff03c021", "ch1 L0 D0 1796405053.164000 20/20 ff038021"},
-                 "in: damaged after record 2 (44 bytes are not a record); the records before it were read"}),
+                 Pcapng().section().interface(105).packet(0, 0, kEth).interface(1).packet(1, 0, kEth).bytes(),
+                 {"if1 L1 D0 0.0 16/116 ffffffff"},
+                 "in: 1 of 2 frames skipped (1 of link types without a layer code: 105)"},
+        ReadCase{"pcapng_zero_length", one_frame().raw(hex("06 00 00 00 00 00 00 00")).bytes(), {kOneEth},
+                 "in: damaged after 1 frame (the block at byte 96 has the length 0); 1 converted"},
+        ReadCase{"pcapng_length_not_multiple_of_4", one_frame().raw(hex("06 00 00 00 0d 00 00 00 00")).bytes(),
+                 {kOneEth}, "in: damaged after 1 frame (the block at byte 96 has the length 13); 1 converted"},
+        ReadCase{"pcapng_length_past_the_end", one_frame().patch(44, 0x7FFFFFF0).bytes(), {},
+                 "in: damaged after 0 frames (the block at byte 48 is cut short: 48 of 2147483632 bytes); 0 converted"},
+        ReadCase{"pcapng_trailer_differs", one_frame().patch(4, 52).bytes(), {},
+                 "in: damaged after 0 frames (the block at byte 48 does not end with its length); 0 converted"},
+        ReadCase{"pcapng_option_past_the_block", Pcapng().section().interface(1, "eth0").patch(16, 0x00400002).bytes(),
+                 {},
+                 "in: damaged after 0 frames (an option of the interface block at byte 28 runs past the block); "
+                 "0 converted"},
+        ReadCase{"pcapng_caplen_past_the_block", one_frame().patch(28, 17).bytes(), {},
+                 "in: damaged after 0 frames (the packet block at byte 48 holds fewer bytes than its captured "
+                 "length 17); 0 converted"},
+        ReadCase{"pcapng_undescribed_interface", one_frame().section().interface(1).packet(1, 0, kEth).bytes(),
+                 {kOneEth},
+                 "in: damaged after 1 frame (the packet block at byte 144 names interface 1, which the section "
+                 "does not describe); 1 converted"},
+        ReadCase{"pcapng_cut_block_header", one_frame().raw(hex("06 00 00")).bytes(), {kOneEth},
+                 "in: damaged after 1 frame (the block at byte 96 is cut short: 3 of 8 bytes); 1 converted"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // ---- input refused whole ----
@@ -474,7 +491,8 @@ TEST_P(Refused, GivesOneLineAndNoSource) {
 INSTANTIATE_TEST_SUITE_P(
     Input, Refused,
     testing::Values(
-        RefuseCase{"text", ascii("<!DOCTYPE html>"), "not a capture, pcap or pcapng file (begins 3c 21 44 4f 43 54 59 50)"},
+        RefuseCase{"text", ascii("<!DOCTYPE html>"),
+                   "not a capture, pcap or pcapng file (begins 3c 21 44 4f 43 54 59 50)"},
         RefuseCase{"empty", {}, "not a capture, pcap or pcapng file (it is empty)"},
         RefuseCase{"short", hex("0a 0d"), "not a capture, pcap or pcapng file (begins 0a 0d)"},
         RefuseCase{"capture_magic_without_ident", cat({hex("11 47 00 00"), ascii("ZEK Captura"), Bytes(49, 0)}),
@@ -483,10 +501,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "not a capture, pcap or pcapng file (begins 0a 0d 0d 0a 1c 00 00 00)"},
         RefuseCase{"capture_header_cut", cat({hex("11 47 00 00"), ascii("ZEK Capture"), Bytes(25, 0)}),
                    "the capture file header is cut short (40 of 64 bytes)"},
-        RefuseCase{"pcap_header_cut", hex("d4 c3 b2 a1 02 00 04 00"), "the pcap file header is cut short (8 of 24 bytes)"},
+        RefuseCase{"pcap_header_cut", hex("d4 c3 b2 a1 02 00 04 00"),
+                   "the pcap file header is cut short (8 of 24 bytes)"},
         RefuseCase{"pcapng_section_cut", hex("0a 0d 0d 0a 1c 00 00 00 4d 3c 2b 1a 01 00"),
                    "the block at byte 0 is cut short: 14 of 28 bytes"},
-        RefuseCase{"pcapng_version_2", Pcapng().section().patch(16, 2).bytes(), "the section at byte 0 has version 2.0"},
+        RefuseCase{"pcapng_version_2", Pcapng().section().patch(16, 2).bytes(),
+                   "the section at byte 0 has version 2.0"},
         RefuseCase{"pcap_link_type_without_layer", pcap_file(105, {{1, 0, kEth}, {2, 0, kEth}, {3, 0, kEth}}),
                    "link type 105 has no layer code; 3 frames skipped"},
         RefuseCase{"pcapng_link_types_without_layer",
@@ -506,8 +526,8 @@ TEST(Input, MissingFileAndDirectoryGiveTheSystemsWord) {
 }
 
 TEST(Input, TheCallersNameOverridesTheInterfaces) {
-    Read r = read_bytes(Pcapng().section().interface(1, "eth0").interface(1).packet(0, 0, kEth).packet(1, 0, kEth).bytes(),
-                        "wan0");
+    Read r = read_bytes(
+        Pcapng().section().interface(1, "eth0").interface(1).packet(0, 0, kEth).packet(1, 0, kEth).bytes(), "wan0");
     EXPECT_EQ(briefs(r.records), (Lines{"wan0 L1 D0 0.0 16/116 ffffffff", "wan0 L1 D0 0.0 16/116 ffffffff"}));
 }
 
@@ -570,12 +590,16 @@ TEST_P(CaptureIn, AgreesWithTheLibrarysReader) {
 
 INSTANTIATE_TEST_SUITE_P(
     Input, CaptureIn,
-    testing::Values(CaptureCase{"whole", 0, {}, ""},
-                    CaptureCase{"cut_in_header", 64 + 96 + 20, {}, "in: damaged after record 1 (20 bytes are not a record); the records before it were read"},
-                    CaptureCase{"bad_magic", 64 + 96 + 96, cat({hex("11 48 30 00"), Bytes(44, 0)}), "in: damaged after record 2 (48 bytes are not a record); the records before it were read"},
-                    // A record of 4 GB announced in a few bytes: nothing that large is allocated.
-                    CaptureCase{"huge_record", 64 + 96, cat({hex("11 47 30 00 00 00 00 00"), Bytes(16, 0), hex("ef ff ff ff"), Bytes(40, 7)}),
-                                "in: damaged after record 1 (68 bytes are not a record); the records before it were read"}),
+    testing::Values(
+        CaptureCase{"whole", 0, {}, ""},
+        CaptureCase{"cut_in_header", 64 + 96 + 20, {},
+                    "in: damaged after record 1 (20 bytes are not a record); the records before it were read"},
+        CaptureCase{"bad_magic", 64 + 96 + 96, cat({hex("11 48 30 00"), Bytes(44, 0)}),
+                    "in: damaged after record 2 (48 bytes are not a record); the records before it were read"},
+        // A record of 4 GB announced in a few bytes: nothing that large is allocated.
+        CaptureCase{"huge_record", 64 + 96,
+                    cat({hex("11 47 30 00 00 00 00 00"), Bytes(16, 0), hex("ef ff ff ff"), Bytes(40, 7)}),
+                    "in: damaged after record 1 (68 bytes are not a record); the records before it were read"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A file starts over at a second first(), numbers going on; a pipe cannot.
@@ -631,8 +655,8 @@ TEST_P(LayerOut, MapsToLinkTypeWithItsHeader) {
 }
 
 Bytes cooked_out(uint8_t packet_type, uint16_t protocol, const Bytes &payload) {
-    return cat({{0, packet_type, 0xff, 0xfe}, Bytes(10, 0), {static_cast<uint8_t>(protocol >> 8), static_cast<uint8_t>(protocol)},
-                payload});
+    return cat({{0, packet_type, 0xff, 0xfe}, Bytes(10, 0),
+                {static_cast<uint8_t>(protocol >> 8), static_cast<uint8_t>(protocol)}, payload});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -828,7 +852,8 @@ public:
         seed("pcap-nano-big", pcap_file(204, {{1, 999999999, cat({hex("01"), kPpp})}}, 0xA1B23C4D, true));
         seed("pcap-null", pcap_file(0, {{1, 0, cat({hex("02 00 00 00"), kIp})}, {2, 0, hex("02")}}));
         seed("pcapng-sections", two_sections());
-        seed("pcapng-simple", Pcapng().section().interface(276, "", 0x94, 30).simple(sll2(4, 0x0806, kArp), 40).bytes());
+        seed("pcapng-simple",
+             Pcapng().section().interface(276, "", 0x94, 30).simple(sll2(4, 0x0806, kArp), 40).bytes());
         seed("pcapng-undescribed", Pcapng().section(true).interface(1).packet(3, 0, kEth).bytes());
     }
 };
