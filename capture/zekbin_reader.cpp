@@ -22,9 +22,6 @@ struct Reader {
     char *io_buffer;
 };
 
-uint32_t le16(const uint8_t *p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8; }
-uint32_t le32(const uint8_t *p) { return le16(p) | le16(p + 2) << 16; }
-
 bool file_size(FILE *f, uint64_t &size) {
 #if defined(_WIN32)
     struct _stat64 st;
@@ -56,39 +53,18 @@ CAPLIB_PAKET *read_record(Reader *r) {
     uint8_t h[RECORD_HEADER_SIZE];
     if (r->position > r->size || r->size - r->position < sizeof h) return nullptr;
     if (std::fread(h, 1, sizeof h, r->file) != sizeof h) return nullptr;
-
-    uint32_t name_len = le16(h + 6);
-    uint64_t name_area = round16(name_len);
-    uint32_t length = le32(h + 24);
-    uint64_t data_area = round16(length);
-    if (le16(h) != RECORD_MAGIC || le16(h + 2) != RECORD_HEADER_SIZE + name_area) return nullptr;
-    uint64_t body = name_area + data_area;
+    RecordHeader header;
+    if (!read_record_header(h, header)) return nullptr;
+    uint64_t body = header.body;
     if (body > r->size - r->position - sizeof h) return nullptr;
     if (!r->buffer.reserve(body)) return nullptr;
     if (body && std::fread(r->buffer.data, 1, body, r->file) != body) return nullptr;
     r->position += sizeof h + body;
     r->ended = false;
 
-    CAPLIB_PAKET &p = r->current;
-    p.tag = le16(h + 4);
-    p.channel = le16(h + 8);
-    p.direction = le16(h + 10) != 0;
-    p.attribute = le16(h + 12);
-    p.layer = le16(h + 14);
-    p.time.tv_sec = static_cast<int32_t>(le32(h + 16));
-    p.time.tv_usec = static_cast<int32_t>(le32(h + 20));
-    p.length = length;
-    p.orig_length = le32(h + 28);
-    if (name_len) {
-        // A damaged name area may lack its NUL: cut the name inside its area.
-        r->buffer.data[name_len - 1] = 0;
-        p.name = reinterpret_cast<const char *>(r->buffer.data);
-    } else {
-        p.name = nullptr;
-    }
-    p.data = r->buffer.data + name_area;
-    p.number = ++r->delivered;
-    return &p;
+    place_record(header, r->buffer.data, r->current);
+    r->current.number = ++r->delivered;
+    return &r->current;
 }
 
 CAPLIB_PAKET *reader_first(CAPLIB_INPUT *in) {
@@ -125,12 +101,10 @@ extern "C" CAPLIB_API CAPLIB_INPUT *CAPLIB_input_zekbin(const char *name) {
     std::string file_name = capture_file_name(name, ".eth");
     r->file = open_buffered(file_name, "rb", r->io_buffer);
     if (!r->file || !r->buffer.reserve(INITIAL_BUFFER) || !file_size(r->file, r->size) ||
-        std::fread(h, 1, sizeof h, r->file) != sizeof h || le32(h) != FILE_MAGIC ||
-        std::memcmp(h + 4, FILE_IDENT, sizeof FILE_IDENT) != 0) {
+        std::fread(h, 1, sizeof h, r->file) != sizeof h || !read_file_header(h, r->pub.info)) {
         reader_close(&r->pub);
         return nullptr;
     }
-    for (int i = 0; i < 3; ++i) r->pub.info[i] = le32(h + 16 + 4 * i);
     r->position = FILE_HEADER_SIZE;
     return &r->pub;
 }

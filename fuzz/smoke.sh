@@ -14,11 +14,13 @@ for t in "$@"; do
     echo "no fuzz build in $build (cmake --preset fuzz && cmake --build --preset fuzz): skipped"
     exit 77
   fi
-  # The target's own fuzz headers, and the ones those include.
+  # The target's own fuzz headers, and the ones those include; a tool
+  # header brings its source along.
   own=("$src/fuzz/$t.cpp")
   for level in 1 2; do
-    for h in $(sed -n 's|^#include "\(fuzz/[a-z_]*\.h\)"|\1|p' "${own[@]}" | sort -u); do
+    for h in $(sed -n 's,^#include "\(\(fuzz\|tools\)/[a-z_]*\.h\)",\1,p' "${own[@]}" | sort -u); do
       [[ " ${own[*]} " == *" $src/$h "* ]] || own+=("$src/$h")
+      [[ $h == tools/* && " ${own[*]} " != *" $src/${h%.h}.cpp "* ]] && own+=("$src/${h%.h}.cpp")
     done
   done
   newer=$(find "$src/capture" "$src/decode" "$src/protocols" "$src/include" "${own[@]}" \

@@ -18,8 +18,9 @@
 
 #include "caplib.h"
 #include "cli.h"
+#include "input.h"
 #include "output_file.h"
-#include "pcap_source.h"
+#include "pcap_sink.h"
 
 namespace caplib_tool {
 namespace {
@@ -35,124 +36,48 @@ std::string library_file_name(const std::string &name, const char *ext) {
 
 // ---- Inputs: where captures are opened and their damage is told ----
 
-// "" when path opens for reading, else the failure line. A capture file
-// must be a regular file: the reader seeks in it.
-std::string unreadable(const std::string &path, bool regular) {
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return read_error(path, errno);
-    struct stat st;
-    int rc = fstat(fd, &st);
-    int error = errno;
-    close(fd);
-    if (rc != 0) return read_error(path, error);
-    if (S_ISDIR(st.st_mode)) return read_error(path, EISDIR);
-    if (regular && !S_ISREG(st.st_mode)) return "cannot read " + path + ": not a regular file";
-    return "";
-}
-
-// The library opens NAME with its extension replaced by ".eth"; refuse
-// names that would silently open another file than the one given.
-CAPLIB_INPUT *open_capture(const std::string &path, std::string &error) {
-    error = unreadable(path, true);
-    if (!error.empty()) return nullptr;
-    if (library_file_name(path, ".eth") != path) {
-        error = path + ": capture files must have the extension .eth";
-        return nullptr;
-    }
-    CAPLIB_INPUT *in = CAPLIB_input_zekbin(path.c_str());
-    if (!in) error = path + ": not a capture file";
-    return in;
-}
-
-CAPLIB_INPUT *open_pcap(const Options &o, const std::string &path, PcapReadReport &report, std::string &error) {
-    error = unreadable(path, false);
-    return error.empty() ? pcap_input(path, o.has_name ? o.name.c_str() : nullptr, report, error) : nullptr;
-}
-
-// The bytes a record takes in a capture file.
-unsigned long long record_bytes(const CAPLIB_PAKET *p) {
-    auto r16 = [](unsigned long long n) { return (n + 15) & ~15ull; };
-    unsigned long long name = p->name ? std::strlen(p->name) + 1 : 0;
-    return 48 + r16(name) + r16(p->length);
-}
-
-long long file_size(const std::string &path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
-}
-
-// The capture reader ends quietly at a damaged record; counting what it
-// delivered tells such an end from the end of the file.
-struct CountingSource {
-    CAPLIB_INPUT pub{};
-    CAPLIB_INPUT *inner;
-    unsigned long long bytes = 0;
-    unsigned long long records = 0;
-
-    explicit CountingSource(CAPLIB_INPUT *in) : inner(in) {
-        pub.priv = this;
-        pub.info[0] = in->info[0];
-        pub.info[1] = in->info[1];
-        pub.info[2] = in->info[2];
-        pub.first = [](CAPLIB_INPUT *i) { return self(i)->count(CAPLIB_input_first); };
-        pub.next = [](CAPLIB_INPUT *i) { return self(i)->count(CAPLIB_input_next); };
-        pub.close = [](CAPLIB_INPUT *i) { CAPLIB_input_close(self(i)->inner); };
-    }
-    static CountingSource *self(CAPLIB_INPUT *i) { return static_cast<CountingSource *>(i->priv); }
-
-    CAPLIB_PAKET *count(CAPLIB_PAKET *(*read)(CAPLIB_INPUT *)) {
-        CAPLIB_PAKET *p = read(inner);
-        if (p) {
-            bytes += record_bytes(p);
-            ++records;
-        }
-        return p;
-    }
-
-    // Empty when every byte of the file was a record, else the error line.
-    std::string damage(const std::string &path, const char *done = "read") const {
-        long long size = file_size(path);
-        if (size < 0 || static_cast<unsigned long long>(size) <= 64 + bytes) return {};
-        return path + ": damaged after record " + std::to_string(records) + " (" +
-               std::to_string(static_cast<unsigned long long>(size) - 64 - bytes) +
-               " bytes are not a record); the records before it were " + done;
-    }
-};
-
-// A capture to read: a capture file (.eth) by the library, anything else
-// through libpcap, whose report outlives the source.
+// A capture to read, of any format, and its report, which outlives the
+// source.
 struct Source {
     CAPLIB_INPUT *in = nullptr;
-    bool pcap = false;
-    std::unique_ptr<CountingSource> eth;
-    PcapReadReport report;
+    InputReport report;
+    std::string label;
 };
 
-bool open_source(const Options &o, const std::string &path, Source &src, std::string &error) {
-    src.pcap = !has_extension(path, ".eth");
-    if (!src.pcap) {
-        if (CAPLIB_INPUT *in = open_capture(path, error)) {
-            src.eth = std::make_unique<CountingSource>(in);
-            src.in = &src.eth->pub;
-        }
-    } else {
-        src.in = open_pcap(o, path, src.report, error);
+// 0 when open, else the exit status after the error line.
+int open_source(const Options &o, Source &src) {
+    std::string error;
+    src.label = input_label(o.in);
+    src.in = open_input(o.in, o.has_name ? o.name.c_str() : nullptr, src.report, error);
+    if (!src.in) return failure(error);
+    // Records of a capture file keep their own names.
+    if (o.has_name && src.report.format == InputFormat::capture) {
+        CAPLIB_input_close(src.in);
+        return usage_error("--name is for pcap and pcapng input");
     }
-    return src.in != nullptr;
+    return 0;
 }
 
-// Records of a capture file keep their own names.
-bool name_misused(const Options &o, const std::string &path) { return o.has_name && has_extension(path, ".eth"); }
-
-// After the source is done: damage fails, skipped frames are told. A
-// source not read to its end (trace -c) has no end to judge.
-int finish_source(const std::string &path, const Source &src, bool read_to_end = true) {
-    if (!src.pcap) {
-        std::string damage = read_to_end ? src.eth->damage(path) : "";
-        return damage.empty() ? 0 : failure(damage);
+// 0 when every output may be written, else the exit status after the line
+// that refuses one (the source is closed then): an output that is the
+// input, however named, or read-only.
+int refuse_outputs(Source &src, const std::vector<std::string> &outputs) {
+    for (const std::string &out : outputs) {
+        std::string why = src.report.same_file(out)
+                              ? "cannot write " + out + ": it is the same file as the input " + src.label
+                              : refuse_output(out);
+        if (!why.empty()) {
+            CAPLIB_input_close(src.in);
+            return failure(why);
+        }
     }
-    if (!src.report.damage.empty()) return failure(src.report.damage_text(path));
-    note(src.report.skipped_text(path));
+    return 0;
+}
+
+// After the source is done: damage fails, skipped frames are told.
+int finish_source(const Source &src, const char *done) {
+    if (!src.report.damage.empty()) return failure(src.report.damage_text(src.label, done));
+    note(src.report.skipped_text(src.label));
     return 0;
 }
 
@@ -263,17 +188,17 @@ std::string write_capture(CAPLIB_INPUT *in, const std::string &path, bool append
 // ---- Commands ----
 
 int cmd_trace(const Options &o) {
-    if (name_misused(o, o.in)) return usage_error("--name is for pcap and pcapng input");
     std::string log;  // the file written; "" for standard output
     if (!o.output.empty() && o.output != "-") {
         log = library_file_name(o.output, ".log");
         if (log != o.output && log != o.output + ".log")
             return usage_error("-o " + o.output + " would write " + log + " (give NAME.log or NAME without extension)");
-        if (std::string why = refuse_output(log, {o.in}); !why.empty()) return failure(why);
     }
-    std::string error;
     Source src;
-    if (!open_source(o, o.in, src, error)) return failure(error);
+    if (int rc = open_source(o, src)) return rc;
+    if (!log.empty())
+        if (int rc = refuse_outputs(src, {log})) return rc;
+    std::string error;
     PendingFile file;
     // The text writer opens a named file itself, where its last failures
     // go unseen; pointed at standard output it writes into the pending
@@ -299,35 +224,28 @@ int cmd_trace(const Options &o) {
     if (g.rc == CAPLIB_ERR_FORMAT) return failure("a record header did not fit the trace line");
     if (g.rc != CAPLIB_OK) return log.empty() ? stdout_failed(g.error) : failure(write_error(log, g.error));
     if (!log.empty() && !file.commit(log)) return failure(write_error(log, errno));
-    return finish_source(o.in, src, !stopped);
+    return finish_source(src, "read");
 }
 
 int cmd_copy(const Options &o) {
     if (!has_extension(o.out, ".eth")) return failure(o.out + ": capture files must have the extension .eth");
-    if (std::string why = refuse_output(o.out, {o.in}); !why.empty()) return failure(why);
-    std::string error;
-    CAPLIB_INPUT *opened = open_capture(o.in, error);
-    if (!opened) return failure(error);
-    CountingSource counted(opened);
-    error = write_capture(&counted.pub, o.out, o.has_limit, o.limit);
+    Source src;
+    if (int rc = open_source(o, src)) return rc;
+    if (int rc = refuse_outputs(src, {o.out})) return rc;
+    std::string error = write_capture(src.in, o.out, o.has_limit, o.limit);
     if (!error.empty()) return failure(error);
-    std::string damage = counted.damage(o.in, "copied");
-    return damage.empty() ? 0 : failure(damage);
+    return finish_source(src, "copied");
 }
 
 int cmd_import(const Options &o) {
     if (!has_extension(o.out, ".eth")) return failure(o.out + ": capture files must have the extension .eth");
-    if (std::string why = refuse_output(o.out, {o.in}); !why.empty()) return failure(why);
-    PcapReadReport report;
-    std::string error;
-    CAPLIB_INPUT *in = open_pcap(o, o.in, report, error);
-    if (!in) return failure(error);
-    error = write_capture(in, o.out, false, 0);
+    Source src;
+    if (int rc = open_source(o, src)) return rc;
+    if (int rc = refuse_outputs(src, {o.out})) return rc;
+    std::string error = write_capture(src.in, o.out, false, 0);
     if (!error.empty()) return failure(error);
     // Every complete frame before damage is kept; the damage still fails.
-    if (!report.damage.empty()) return failure(report.damage_text(o.in));
-    note(report.skipped_text(o.in));
-    return 0;
+    return finish_source(src, "converted");
 }
 
 int cmd_export(const Options &o) {
@@ -335,25 +253,24 @@ int cmd_export(const Options &o) {
     PcapWriteReport report;
     CAPLIB_OUTPUT *out = pcap_output(o.out, report, error);
     if (!out) return failure(error);
-    for (const std::string &name : pcap_output_names(o.out))
-        if (error = refuse_output(name, {o.in}); !error.empty()) break;
-    CAPLIB_INPUT *inner = error.empty() ? open_capture(o.in, error) : nullptr;
-    if (!inner) {
-        CAPLIB_output_close(out, CAPLIB_ERR_FORMAT);
-        return failure(error);
+    Source src;
+    int rc = open_source(o, src);
+    if (rc == 0) rc = refuse_outputs(src, pcap_output_names(o.out));
+    if (rc != 0) {
+        CAPLIB_output_close(out, CAPLIB_ERR_FORMAT);  // nothing was written yet
+        return rc;
     }
-    CountingSource in(inner);
-    CAPLIB_process_data(&in.pub, out);
+    CAPLIB_process_data(src.in, out);
     if (!report.error.empty()) return failure(report.error);
-    if (std::string damage = in.damage(o.in, "converted"); !damage.empty()) return failure(damage);
+    if (!src.report.damage.empty()) return failure(src.report.damage_text(src.label, "converted"));
     if (report.files.size() > 1) {
         std::string list;
         for (const auto &[name, frames] : report.files)
             list += (list.empty() ? "" : ", ") + name + " (" + std::to_string(frames) + (frames == 1 ? " frame)" : " frames)");
-        note(o.in + " mixes layers, written as one pcap file per layer: " + list);
+        note(src.label + " mixes layers, written as one pcap file per layer: " + list);
     }
-    note(report.skipped_text(o.in));
-    return 0;
+    note(report.skipped_text(src.label));
+    return finish_source(src, "converted");
 }
 
 namespace {
@@ -418,10 +335,8 @@ int cmd_decode(const Options &o) {
 }
 
 int cmd_info(const Options &o) {
-    if (name_misused(o, o.in)) return usage_error("--name is for pcap and pcapng input");
-    std::string error;
     Source src;
-    if (!open_source(o, o.in, src, error)) return failure(error);
+    if (int rc = open_source(o, src)) return rc;
     CAPLIB_INPUT *in = src.in;
     std::map<uint32_t, unsigned long> layers, attributes;
     unsigned long records = 0;
@@ -434,7 +349,7 @@ int cmd_info(const Options &o) {
         ++attributes[p->attribute];
         bytes += p->length;
     }
-    std::printf("file: %s\nrecords: %lu\ncaptured bytes: %llu\n", o.in.c_str(), records, bytes);
+    std::printf("file: %s\nrecords: %lu\ncaptured bytes: %llu\n", src.label.c_str(), records, bytes);
     std::printf("information words: 0x%08x 0x%08x 0x%08x\n", in->info[0], in->info[1], in->info[2]);
     if (records) {
         std::printf("first: %s\n", CAPLIB_timeval2str(&first));
@@ -445,7 +360,7 @@ int cmd_info(const Options &o) {
         std::printf("attribute %s (%u): %lu\n", CAPLIB_attrib2str(code), code, n);
     CAPLIB_input_close(in);
     if (!stdout_ok()) return stdout_failed(errno);
-    return finish_source(o.in, src);
+    return finish_source(src, "read");
 }
 
 }  // namespace caplib_tool

@@ -58,24 +58,25 @@ const std::vector<Command> kCommands = {
     {"trace", cmd_trace, {kHex, kBuffered, kCount, kSep, kOutput, kName, kRead}, true, false,
      "trace takes one capture file",
      "[-x|--hex] [--buffered] [-c COUNT] [--sep TEXT] [-o BASENAME] [--name NAME] [-r] CAPTURE",
-     "print a text trace of a capture (.eth, pcap or pcapng): a numbered\n"
-     "header line per record, one decoded line per protocol layer, with -x\n"
-     "a hex dump; -c stops after COUNT records. To standard output, where\n"
+     "print a text trace of a capture: a numbered header line per record,\n"
+     "one decoded line per protocol layer, with -x a hex dump; -c stops\n"
+     "after COUNT records. To standard output, where\n"
      "every record is flushed as it is written, so that the trace is\n"
      "complete up to the last record even if the program is killed; or with\n"
      "-o to BASENAME.log (BASENAME may end in .log), put in place when\n"
      "complete. --buffered writes in large blocks instead: several times\n"
      "faster for bulk work, but a killed run loses its last block"},
     {"copy", cmd_copy, {kAppendLimit, kRead, kWrite}, true, true,
-     "copy takes an input and an output capture file", "[--append-limit BYTES] [-r] IN.eth [-w] OUT.eth",
-     "copy every record; with --append-limit continue OUT.eth while it is\n"
-     "smaller than BYTES (0: no limit), else start it anew"},
+     "copy takes an input and an output capture file", "[--append-limit BYTES] [-r] CAPTURE [-w] OUT.eth",
+     "copy every record into a capture file; with --append-limit continue\n"
+     "OUT.eth while it is smaller than BYTES (0: no limit), else start it\n"
+     "anew"},
     {"import", cmd_import, {kName, kRead, kWrite}, true, true,
-     "import takes a pcap or pcapng file and an output capture file",
-     "[--name NAME] [-r] IN.pcap|IN.pcapng [-w] OUT.eth", "convert a pcap or pcapng file into a capture file"},
-    {"export", cmd_export, {kRead, kWrite}, true, true, "export takes a capture file and an output pcap file",
-     "[-r] IN.eth [-w] OUT.pcap",
-     "convert a capture file into pcap; a capture mixing layers becomes\n"
+     "import takes a capture and an output capture file",
+     "[--name NAME] [-r] CAPTURE [-w] OUT.eth", "convert a pcap or pcapng file (or a capture file) into a capture file"},
+    {"export", cmd_export, {kRead, kWrite}, true, true, "export takes a capture and an output pcap file",
+     "[-r] CAPTURE [-w] OUT.pcap",
+     "convert a capture into pcap; a capture mixing layers becomes\n"
      "one file per layer (OUT-ppp.pcap, OUT-ethernet.pcap, ...)"},
     {"decode", cmd_decode, {kLayer, kSep}, false, false, "", "--layer LAYER [--sep TEXT] HEX...|-",
      "decode one frame given in hex, or read from standard input with -;\n"
@@ -88,10 +89,13 @@ constexpr const char *kFiles =
     "Files are written under a temporary name and put in place when\n"
     "complete (an appending copy cuts a failed addition off again); an\n"
     "output that is an input or read-only is refused.\n";
+constexpr const char *kCaptureNote =
+    "CAPTURE is a capture file, pcap or pcapng, told apart by its content;\n"
+    "- reads standard input.\n";
 constexpr const char *kSepNote = "TEXT in --sep takes the escapes \\n, \\r, \\t and \\\\.\n";
 constexpr const char *kNameNote =
     "NAME is the name of records read from pcap or pcapng (default: the pcapng\n"
-    "interface name, else if0).\n";
+    "interface name, else if0, if1, ... by the interface's place).\n";
 constexpr const char *kExit = "Exit status: 0 success, 1 failure, 2 usage error.\n";
 
 const char *g_command = "";  // for the usage error's hint
@@ -134,6 +138,7 @@ std::string usage(const Command *only) {
     if (only) {
         std::string text = std::string("usage: caplib ") + only->name + " " + only->synopsis + "\n" +
                            indented(only->about, "  ") + "\n";
+        if (only->reads) text += kCaptureNote;
         if (only->writes || takes(*only, kOutput)) text += kFiles;
         if (takes(*only, kSep)) text += kSepNote;
         if (takes(*only, kName)) text += kNameNote;
@@ -145,7 +150,7 @@ std::string usage(const Command *only) {
     text += "\n  --help, --version\n\n";
     text += "-r FILE and -w FILE name the file read and the file written; --\n"
             "ends the options.\n";
-    return text + kFiles + kSepNote + kNameNote + kExit;
+    return text + kCaptureNote + kFiles + kSepNote + kNameNote + kExit;
 }
 
 std::string unescape(std::string_view s) {

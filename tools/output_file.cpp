@@ -128,14 +128,9 @@ std::string read_error(const std::string &path, int error) {
     return "cannot read " + path + ": " + std::strerror(error);
 }
 
-std::string refuse_output(const std::string &path, const std::vector<std::string> &inputs) {
+std::string refuse_output(const std::string &path) {
     struct stat out;
     if (stat(path.c_str(), &out) != 0) return "";
-    for (const std::string &in : inputs) {
-        struct stat st;
-        if (in != "-" && stat(in.c_str(), &st) == 0 && st.st_dev == out.st_dev && st.st_ino == out.st_ino)
-            return "cannot write " + path + ": it is the same file as the input " + in;
-    }
     if (access(path.c_str(), W_OK) != 0) return "cannot write " + path + ": " + std::strerror(errno);
     if (!(out.st_mode & 0222)) return "cannot write " + path + ": " + std::strerror(EACCES);
     return "";

@@ -1,5 +1,5 @@
 // Files the caplib tool writes: refused before anything is opened when
-// they are one of the inputs or read-only, and left whole or not at all.
+// they are read-only, and left whole or not at all.
 #pragma once
 
 #include <sys/types.h>
@@ -17,10 +17,9 @@ std::string write_error(const std::string &path, int error);
 std::string read_error(const std::string &path, int error);
 
 // Empty when path may be written, else the line that refuses it: an
-// existing file that is one of the inputs (by device and inode, so links
-// and other names of it count) or that is read-only (by its mode bits
-// too: access(2) lets root write anything).
-std::string refuse_output(const std::string &path, const std::vector<std::string> &inputs);
+// existing file that is read-only (by its mode bits too: access(2) lets
+// root write anything). Whether it is the input, the input's reader tells.
+std::string refuse_output(const std::string &path);
 
 // An output file that is complete or untouched. create writes under a
 // temporary name beside the file, which commit renames into place (or,

@@ -63,7 +63,7 @@ while IFS='|' read -r args message; do
   check "fails: $args" 1 "$tool" "${argv[@]}"
   expect_err "fails: $args" "caplib: ${message//T/$tmp}"
 done <<'EOF'
-trace T/junk.eth|T/junk.eth: not a capture file
+trace T/junk.eth|T/junk.eth: not a capture, pcap or pcapng file (begins 6e 6f 74 20 61 20 63 61)
 info T/missing.eth|cannot read T/missing.eth: No such file or directory
 info T/dir.eth|cannot read T/dir.eth: Is a directory
 trace -o T/no/such/dir/t T/s.eth|cannot open T/no/such/dir/t.log for writing: No such file or directory

@@ -1,0 +1,707 @@
+// Capture files, pcap and pcapng read from one sequential stream. Lengths
+// in the input are never trusted for an allocation: buffers grow only as
+// the bytes they announce arrive.
+#include "input.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "capture/files.h"
+#include "decode/bytes.h"
+
+namespace caplib_tool {
+namespace {
+
+using caplib::Bytes;
+
+// ---- the stream ----
+
+class Stream {
+public:
+    Stream(FILE *f, bool owned) : f_(f), owned_(owned) {
+        // A stream that outlives this object (standard input) keeps its own buffer.
+        if (owned_) {
+            io_.resize(kIoBuffer);
+            std::setvbuf(f_, io_.data(), _IOFBF, io_.size());
+        }
+        struct stat st;
+        int fd = fileno(f_);
+        if (fd >= 0 && fstat(fd, &st) == 0) {
+            regular_ = S_ISREG(st.st_mode);
+            device_ = st.st_dev;
+            inode_ = st.st_ino;
+            identified_ = true;
+        }
+        // A memory stream has no descriptor and seeks like a file.
+        seekable_ = regular_ || fd < 0;
+    }
+    ~Stream() {
+        if (owned_) std::fclose(f_);
+    }
+    Stream(const Stream &) = delete;
+    Stream &operator=(const Stream &) = delete;
+
+    // Up to n bytes; fewer only at the end of the input or on a read error.
+    size_t read(uint8_t *dst, size_t n) {
+        size_t got = std::min(n, back_.size() - back_used_);
+        if (got) std::memcpy(dst, back_.data() + back_used_, got);
+        back_used_ += got;
+        if (got < n) got += std::fread(dst + got, 1, n - got, f_);
+        if (got < n && std::ferror(f_) && error_.empty()) error_ = std::strerror(errno);
+        offset_ += got;
+        return got;
+    }
+    // Puts the n bytes last read back in front of the rest.
+    void unread(const uint8_t *src, size_t n) {
+        back_.assign(src, src + n);
+        back_used_ = 0;
+        offset_ -= n;
+    }
+    // Appends n bytes to buf, growing it only by what has arrived; false
+    // when the input ends first, buf then holding what came.
+    bool append(std::vector<uint8_t> &buf, uint64_t n) {
+        while (n) {
+            size_t chunk = static_cast<size_t>(std::min<uint64_t>(n, std::max<size_t>(kIoBuffer, buf.size())));
+            size_t old = buf.size();
+            buf.resize(old + chunk);
+            size_t got = read(buf.data() + old, chunk);
+            buf.resize(old + got);
+            if (got < chunk) return false;
+            n -= got;
+        }
+        return true;
+    }
+    // Bytes left behind the current position: by the file's size, or by
+    // reading a stream to its end.
+    uint64_t rest() {
+        struct stat st;
+        if (regular_ && fstat(fileno(f_), &st) == 0)
+            return static_cast<uint64_t>(st.st_size) > offset_ ? static_cast<uint64_t>(st.st_size) - offset_ : 0;
+        uint64_t n = back_.size() - back_used_;
+        back_used_ = back_.size();
+        std::vector<uint8_t> scratch(kIoBuffer);
+        for (size_t got; (got = std::fread(scratch.data(), 1, scratch.size(), f_)) > 0;) n += got;
+        return n;
+    }
+    bool rewind() {
+        if (!seekable_ || fseeko(f_, 0, SEEK_SET) != 0) return false;
+        std::clearerr(f_);
+        error_.clear();
+        back_.clear();
+        back_used_ = 0;
+        offset_ = 0;
+        return true;
+    }
+
+    uint64_t offset() const { return offset_; }
+    const std::string &error() const { return error_; }
+    void identify(InputReport &r) const {
+        r.identified = identified_;
+        r.device = device_;
+        r.inode = inode_;
+    }
+
+private:
+    static constexpr size_t kIoBuffer = 1 << 16;
+    FILE *f_;
+    bool owned_;
+    std::vector<char> io_;
+    std::vector<uint8_t> back_;
+    size_t back_used_ = 0;
+    uint64_t offset_ = 0;
+    std::string error_;
+    bool regular_ = false, seekable_ = false, identified_ = false;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+};
+
+// ---- link types to layers ----
+
+// How a link type's frames become records.
+enum class Framing {
+    plain,         // the frame is the layer's frame
+    ppp_with_dir,  // a direction byte, then the PPP frame
+    raw_ip,        // an IP packet; only version 4 is carried
+    family,        // a 4-byte address family (either byte order), then IP
+    cooked,        // Linux cooked header, the layer by its protocol type
+    cooked2,       // the same in its second version
+};
+
+struct LinkIn {
+    uint32_t link_type;
+    Framing framing;
+    uint32_t layer;  // for plain, ppp_with_dir, raw_ip and family
+};
+
+// 12 and 14 are raw IP as some systems write it; 101 is its common number.
+constexpr LinkIn kLinkIn[] = {
+    {1, Framing::plain, CAPLIB_LAYER_ETHERNET},
+    {6, Framing::plain, CAPLIB_LAYER_TOKENRING},
+    {9, Framing::plain, CAPLIB_LAYER_PPP},
+    {50, Framing::plain, CAPLIB_LAYER_PPP},
+    {204, Framing::ppp_with_dir, CAPLIB_LAYER_PPP},
+    {12, Framing::raw_ip, CAPLIB_LAYER_IP},
+    {14, Framing::raw_ip, CAPLIB_LAYER_IP},
+    {101, Framing::raw_ip, CAPLIB_LAYER_IP},
+    {228, Framing::raw_ip, CAPLIB_LAYER_IP},
+    {0, Framing::family, CAPLIB_LAYER_IP},
+    {108, Framing::family, CAPLIB_LAYER_IP},
+    {113, Framing::cooked, 0},
+    {276, Framing::cooked2, 0},
+};
+
+struct CookedProtocol {
+    uint32_t protocol;
+    uint32_t layer;
+};
+constexpr CookedProtocol kCookedProtocols[] = {
+    {0x0800, CAPLIB_LAYER_IP},
+    {0x8137, CAPLIB_LAYER_IPX},
+    {0x0806, CAPLIB_LAYER_ARP},
+};
+
+constexpr uint32_t kAfInet = 2;  // the same on every system that writes these files
+constexpr uint32_t kCookedOutgoing = 4;
+
+const LinkIn *find_link(uint32_t link_type) {
+    for (const LinkIn &l : kLinkIn)
+        if (l.link_type == link_type) return &l;
+    return nullptr;
+}
+
+std::optional<uint32_t> cooked_layer(uint32_t protocol) {
+    for (const CookedProtocol &c : kCookedProtocols)
+        if (c.protocol == protocol) return c.layer;
+    return std::nullopt;
+}
+
+enum class Outcome { record, not_carried, cut_header };
+
+// Turns the captured bytes of one frame into the record's layer,
+// direction, data and lengths.
+Outcome convert(const LinkIn &link, Bytes frame, uint32_t orig_length, CAPLIB_PAKET &p) {
+    uint32_t strip = 0;
+    p.layer = link.layer;
+    p.direction = 0;
+    switch (link.framing) {
+    case Framing::plain:
+        break;
+    case Framing::ppp_with_dir:
+        if (frame.size() < 1) return Outcome::cut_header;
+        p.direction = frame.u8(0) != 0;
+        strip = 1;
+        break;
+    case Framing::raw_ip:
+        if (frame.size() < 1) return Outcome::cut_header;
+        if (frame.u8(0) >> 4 != 4) return Outcome::not_carried;
+        break;
+    case Framing::family: {
+        if (frame.size() < 4) return Outcome::cut_header;
+        // The null link type keeps the family in the writer's byte order.
+        if (frame.be32(0) != kAfInet && frame.le32(0) != kAfInet) return Outcome::not_carried;
+        strip = 4;
+        break;
+    }
+    case Framing::cooked:
+    case Framing::cooked2: {
+        bool v2 = link.framing == Framing::cooked2;
+        strip = v2 ? 20 : 16;
+        if (frame.size() < strip) return Outcome::cut_header;
+        auto layer = cooked_layer(frame.be16(v2 ? 0 : 14));
+        if (!layer) return Outcome::not_carried;
+        p.layer = *layer;
+        p.direction = (v2 ? frame.u8(10) : frame.be16(0)) == kCookedOutgoing;
+        break;
+    }
+    }
+    // Every framing has checked that its header is there.
+    p.data = frame.begin() + strip;
+    p.length = frame.size() - strip;
+    p.orig_length = orig_length >= strip ? orig_length - strip : 0;
+    return Outcome::record;
+}
+
+// ---- the source ----
+
+constexpr uint32_t kPcapMicro = 0xA1B2C3D4, kPcapNano = 0xA1B23C4D;
+constexpr uint32_t kSectionHeader = 0x0A0D0D0A, kByteOrderMagic = 0x1A2B3C4D;
+constexpr uint32_t kInterfaceBlock = 1, kOldPacketBlock = 2, kSimplePacketBlock = 3, kEnhancedPacketBlock = 6;
+constexpr uint32_t kOptEnd = 0, kOptName = 2, kOptTsresol = 9;
+constexpr size_t kMaxName = 255;
+constexpr size_t kSniff = 16;
+
+struct Interface {
+    const LinkIn *link;  // null: no layer code
+    uint32_t snaplen;
+    uint8_t tsresol;  // as the if_tsresol option gives it
+    std::string name;
+};
+
+// One frame as the file gives it; its bytes are in the source's buffer.
+struct Frame {
+    const Interface *interface;
+    uint64_t sec;
+    uint32_t usec;
+    Bytes bytes;
+    uint32_t orig_length;
+};
+
+enum class Got { frame, end, damage };
+
+struct Source {
+    CAPLIB_INPUT pub;  // first: the object is its own priv
+    CAPLIB_PAKET current{};
+    std::unique_ptr<Stream> stream;
+    std::string label;
+    std::string name;  // the caller's, when has_name
+    bool has_name = false;
+    InputReport *report = nullptr;
+    InputFormat format = InputFormat::capture;
+
+    bool big_endian = false;  // of the pcap file or the pcapng section
+    bool nanoseconds = false;
+    std::vector<Interface> interfaces;  // of the pcapng section
+    uint32_t interfaces_before = 0;     // described in the sections before
+    uint32_t sections = 0;
+    bool layer_seen = false;            // an interface with a layer code
+
+    std::vector<uint8_t> buffer;
+    std::optional<Frame> held;  // read while looking for a layer
+    bool ended = false;
+    bool started = false;  // records were asked for since the start
+    uint32_t delivered = 0;
+
+    uint32_t u16(Bytes b, uint32_t off) const { return big_endian ? b.be16(off) : b.le16(off); }
+    uint32_t u32(Bytes b, uint32_t off) const { return big_endian ? b.be32(off) : b.le32(off); }
+
+    // Reading stops here; what broke goes to the report.
+    Got damaged(std::string why) {
+        ended = true;
+        report->damage = stream->error().empty() ? std::move(why) : "reading failed: " + stream->error();
+        return Got::damage;
+    }
+    Got cut(const std::string &what, uint64_t got, uint64_t want) {
+        return damaged(what + " is cut short: " + std::to_string(got) + " of " + std::to_string(want) + " bytes");
+    }
+    std::string at(uint64_t offset) const { return " at byte " + std::to_string(offset); }
+
+    void add_interface(uint32_t link_type, uint32_t snaplen, uint8_t tsresol, std::string if_name) {
+        const LinkIn *link = find_link(link_type);
+        if (link)
+            layer_seen = true;
+        else
+            report->link_types_without_layer.insert(link_type);
+        if (if_name.empty())
+            if_name = "if" + std::to_string(interfaces_before + static_cast<uint32_t>(interfaces.size()));
+        interfaces.push_back({link, snaplen, tsresol, std::move(if_name)});
+    }
+};
+
+// ---- capture files ----
+
+CAPLIB_PAKET *next_capture_record(Source &s) {
+    uint64_t start = s.stream->offset();
+    uint8_t h[caplib::RECORD_HEADER_SIZE];
+    size_t got = s.stream->read(h, sizeof h);
+    caplib::RecordHeader header;
+    bool whole = false;
+    if (got == sizeof h && caplib::read_record_header(h, header)) {
+        s.buffer.clear();
+        whole = s.stream->append(s.buffer, header.body);
+    }
+    if (!whole) {
+        if (got == 0 && s.stream->error().empty()) {
+            s.ended = true;
+            return nullptr;
+        }
+        uint64_t bad = s.stream->offset() - start + s.stream->rest();
+        s.damaged(std::to_string(bad) + " bytes are not a record");
+        return nullptr;
+    }
+    ++s.report->frames;
+    ++s.report->converted;
+    caplib::place_record(header, s.buffer.data(), s.current);
+    s.current.number = ++s.delivered;
+    return &s.current;
+}
+
+// ---- pcap ----
+
+Got next_pcap_frame(Source &s, Frame &f) {
+    uint8_t h[16];
+    size_t got = s.stream->read(h, sizeof h);
+    if (got == 0 && s.stream->error().empty()) return Got::end;
+    if (got < sizeof h) return s.cut("a frame header", got, sizeof h);
+    Bytes head(h, sizeof h);
+    uint32_t caplen = s.u32(head, 8);
+    s.buffer.clear();
+    if (!s.stream->append(s.buffer, caplen)) return s.cut("a frame", s.buffer.size(), caplen);
+    uint32_t frac = s.u32(head, 4);
+    f = Frame{&s.interfaces[0], s.u32(head, 0), s.nanoseconds ? frac / 1000 : frac,
+              Bytes(s.buffer.data(), caplen), s.u32(head, 12)};
+    return Got::frame;
+}
+
+// ---- pcapng ----
+
+// Seconds and microseconds of a time stamp counted in units of 10^-n
+// seconds (bit 7 of tsresol clear) or 2^-n seconds (set).
+void split_time(uint64_t ts, uint8_t tsresol, uint64_t &sec, uint32_t &usec) {
+    using u128 = unsigned __int128;
+    uint32_t n = tsresol & 0x7F;
+    u128 units = 1;
+    if (tsresol & 0x80) {
+        units <<= n;
+    } else {
+        // Past 10^38 no 64-bit count reaches a microsecond.
+        for (uint32_t i = 0; i < std::min<uint32_t>(n, 38); ++i) units *= 10;
+    }
+    sec = static_cast<uint64_t>(ts / units);
+    usec = static_cast<uint32_t>(ts % units * 1000000 / units);
+}
+
+// The interface's name from an interface description block's options, or
+// damage when an option runs past the block.
+bool read_interface(Source &s, Bytes body, uint64_t offset) {
+    if (body.size() < 8) {
+        s.damaged("the interface block" + s.at(offset) + " is too short");
+        return false;
+    }
+    uint8_t tsresol = 6;
+    std::string name;
+    for (uint32_t o = 8; body.has(o, 4);) {
+        uint32_t code = s.u16(body, o), len = s.u16(body, o + 2);
+        if (code == kOptEnd) break;
+        if (!body.has(o + 4, len)) {
+            s.damaged("an option of the interface block" + s.at(offset) + " runs past the block");
+            return false;
+        }
+        if (code == kOptName) {
+            std::string_view text = body.chars(o + 4, len);
+            for (char c : text.substr(0, std::min(text.find('\0'), kMaxName)))
+                name += c >= 0x20 && c < 0x7F ? c : '?';
+        } else if (code == kOptTsresol && len >= 1) {
+            tsresol = body.u8(o + 4);
+        }
+        o += 4 + ((len + 3) & ~3u);
+    }
+    s.add_interface(s.u16(body, 0), s.u32(body, 4), tsresol, std::move(name));
+    return true;
+}
+
+// A section header block's byte order and version; false with damage.
+bool read_section(Source &s, Bytes body, uint64_t offset) {
+    s.interfaces_before += static_cast<uint32_t>(s.interfaces.size());
+    s.interfaces.clear();
+    uint32_t major = s.u16(body, 4), minor = s.u16(body, 6);
+    if (major != 1) {
+        s.damaged("the section" + s.at(offset) + " has version " + std::to_string(major) + "." +
+                  std::to_string(minor));
+        return false;
+    }
+    ++s.sections;
+    return true;
+}
+
+Got next_pcapng_frame(Source &s, Frame &f) {
+    for (;;) {
+        uint64_t offset = s.stream->offset();
+        uint8_t h[12];
+        size_t got = s.stream->read(h, 8);
+        if (got == 0 && s.stream->error().empty()) return Got::end;
+        if (got < 8) return s.cut("the block" + s.at(offset), got, 8);
+        Bytes head(h, sizeof h);
+        uint32_t type = s.u32(head, 0);
+        if (type == kSectionHeader) {
+            // The section's byte order comes before its length means anything.
+            got = s.stream->read(h + 8, 4);
+            if (got < 4) return s.cut("the block" + s.at(offset), 8 + got, 12);
+            uint32_t magic = head.le32(8);
+            if (magic != kByteOrderMagic && magic != __builtin_bswap32(kByteOrderMagic))
+                return s.damaged("the section" + s.at(offset) + " has no byte-order magic");
+            s.big_endian = magic != kByteOrderMagic;
+        }
+        uint32_t length = s.u32(head, 4);
+        uint32_t least = type == kSectionHeader ? 28 : 12;
+        if (length < least || length % 4)
+            return s.damaged("the block" + s.at(offset) + " has the length " + std::to_string(length));
+        s.buffer.assign(h + 8, h + (type == kSectionHeader ? 12 : 8));
+        uint32_t rest = length - 8 - static_cast<uint32_t>(s.buffer.size());
+        if (!s.stream->append(s.buffer, rest)) return s.cut("the block" + s.at(offset), s.buffer.size() + 8, length);
+        Bytes body(s.buffer.data(), length - 12);
+        if (s.u32(Bytes(s.buffer.data(), length - 8), length - 12) != length)
+            return s.damaged("the block" + s.at(offset) + " does not end with its length");
+
+        uint32_t interface = 0, fixed = 0, caplen = 0, orig_length = 0;
+        uint64_t ts = 0;
+        switch (type) {
+        case kSectionHeader:
+            if (!read_section(s, body, offset)) return Got::damage;
+            continue;
+        case kInterfaceBlock:
+            if (!read_interface(s, body, offset)) return Got::damage;
+            continue;
+        case kEnhancedPacketBlock:
+        case kOldPacketBlock:
+            fixed = 20;
+            if (body.size() < fixed) return s.damaged("the packet block" + s.at(offset) + " is too short");
+            interface = type == kOldPacketBlock ? s.u16(body, 0) : s.u32(body, 0);
+            ts = uint64_t{s.u32(body, 4)} << 32 | s.u32(body, 8);
+            caplen = s.u32(body, 12);
+            orig_length = s.u32(body, 16);
+            if (caplen > body.size() - fixed)
+                return s.damaged("the packet block" + s.at(offset) + " holds fewer bytes than its captured length " +
+                                 std::to_string(caplen));
+            break;
+        case kSimplePacketBlock:
+            fixed = 4;
+            if (body.size() < fixed) return s.damaged("the packet block" + s.at(offset) + " is too short");
+            orig_length = s.u32(body, 0);
+            caplen = std::min(orig_length, body.size() - fixed);
+            break;
+        default:
+            continue;  // statistics, name resolution, comments, ...
+        }
+        if (interface >= s.interfaces.size())
+            return s.damaged("the packet block" + s.at(offset) + " names interface " + std::to_string(interface) +
+                             ", which the section does not describe");
+        const Interface &i = s.interfaces[interface];
+        if (type == kSimplePacketBlock && i.snaplen) caplen = std::min(caplen, i.snaplen);
+        f = Frame{&i, 0, 0, Bytes(body.begin() + fixed, caplen), orig_length};
+        split_time(ts, i.tsresol, f.sec, f.usec);
+        return Got::frame;
+    }
+}
+
+Got next_frame(Source &s, Frame &f) {
+    if (s.held) {
+        f = *s.held;
+        s.held.reset();
+        return Got::frame;
+    }
+    if (s.ended) return Got::end;
+    Got got = s.format == InputFormat::pcap ? next_pcap_frame(s, f) : next_pcapng_frame(s, f);
+    if (got == Got::end) s.ended = true;
+    if (got == Got::frame) ++s.report->frames;
+    return got;
+}
+
+CAPLIB_PAKET *next_record(Source &s) {
+    s.started = true;
+    if (s.format == InputFormat::capture) return s.ended ? nullptr : next_capture_record(s);
+    for (Frame f; next_frame(s, f) == Got::frame;) {
+        CAPLIB_PAKET &p = s.current;
+        if (!f.interface->link) {
+            ++s.report->no_layer;
+            continue;
+        }
+        switch (convert(*f.interface->link, f.bytes, f.orig_length, p)) {
+        case Outcome::record:
+            // The file keeps 32 bits of each; the bit patterns go through unchanged.
+            p.time.tv_sec = static_cast<int32_t>(static_cast<uint32_t>(f.sec));
+            p.time.tv_usec = static_cast<int32_t>(f.usec);
+            p.name = s.has_name ? s.name.c_str() : f.interface->name.c_str();
+            p.number = ++s.delivered;
+            ++s.report->converted;
+            return &p;
+        case Outcome::not_carried: ++s.report->not_carried; break;
+        case Outcome::cut_header: ++s.report->cut_header; break;
+        }
+    }
+    return nullptr;
+}
+
+std::string begins_text(const uint8_t *head, size_t n) {
+    if (n == 0) return "it is empty";
+    std::string text = "begins";
+    static const char kDigits[] = "0123456789abcdef";
+    for (size_t i = 0; i < n; ++i) {
+        text += ' ';
+        text += kDigits[head[i] >> 4];
+        text += kDigits[head[i] & 15];
+    }
+    return text;
+}
+
+// Reads the file header and what follows it up to the first interface
+// with a layer code. False with the reason when no record can come.
+bool start(Source &s, std::string &why) {
+    InputReport &r = *s.report;
+    r = InputReport{};
+    s.stream->identify(r);
+    s.interfaces.clear();
+    s.interfaces_before = 0;
+    s.sections = 0;
+    s.layer_seen = false;
+    s.held.reset();
+    s.ended = false;
+    s.started = false;
+
+    uint8_t head[caplib::FILE_HEADER_SIZE];
+    size_t got = s.stream->read(head, kSniff);
+    if (!s.stream->error().empty()) {
+        why = s.stream->error();
+        return false;
+    }
+    s.stream->unread(head, got);
+    Bytes sniff(head, static_cast<uint32_t>(got));
+    uint32_t magic = sniff.le32(0), swapped = sniff.be32(0);
+    std::string_view ident(caplib::FILE_IDENT, sizeof caplib::FILE_IDENT);
+    if (magic == caplib::FILE_MAGIC && sniff.chars(4, sizeof caplib::FILE_IDENT) == ident) {
+        s.format = r.format = InputFormat::capture;
+        got = s.stream->read(head, sizeof head);
+        if (got < sizeof head) {
+            why = "the capture file header is cut short (" + std::to_string(got) + " of 64 bytes)";
+            return false;
+        }
+        caplib::read_file_header(head, s.pub.info);
+        return true;
+    }
+    bool pcap = magic == kPcapMicro || magic == kPcapNano || swapped == kPcapMicro || swapped == kPcapNano;
+    bool pcapng = magic == kSectionHeader && (sniff.le32(8) == kByteOrderMagic || sniff.be32(8) == kByteOrderMagic);
+    if (!pcap && !pcapng) {
+        why = "not a capture, pcap or pcapng file (" + begins_text(head, std::min<size_t>(got, 8)) + ")";
+        return false;
+    }
+    s.format = r.format = pcap ? InputFormat::pcap : InputFormat::pcapng;
+    if (pcap) {
+        got = s.stream->read(head, 24);
+        if (got < 24) {
+            why = "the pcap file header is cut short (" + std::to_string(got) + " of 24 bytes)";
+            return false;
+        }
+        s.big_endian = swapped == kPcapMicro || swapped == kPcapNano;
+        s.nanoseconds = magic == kPcapNano || swapped == kPcapNano;
+        Bytes h(head, 24);
+        // The upper bits of the link type word describe a frame check sequence.
+        s.add_interface(s.u32(h, 20) & 0x03FFFFFF, s.u32(h, 16), 6, "");
+    }
+    // A file whose interfaces all lack a layer code is refused whole, so
+    // frames are read until an interface with one is known.
+    Frame f;
+    while (!s.layer_seen && next_frame(s, f) == Got::frame) {
+        if (f.interface->link) {
+            s.held = f;
+            break;
+        }
+        ++r.no_layer;
+    }
+    if (s.format == InputFormat::pcapng && s.ended && !r.damage.empty() && s.sections == 0) {
+        why = r.damage;
+        return false;
+    }
+    if (!s.layer_seen && !r.link_types_without_layer.empty()) {
+        bool one = r.link_types_without_layer.size() == 1;
+        why = (one ? "link type " : "link types ") + r.link_types() + (one ? " has" : " have") + " no layer code; " +
+              plural(r.frames, "frame", "frames") + " skipped";
+        return false;
+    }
+    return true;
+}
+
+Source *self(CAPLIB_INPUT *in) { return static_cast<Source *>(in->priv); }
+
+CAPLIB_PAKET *source_next(CAPLIB_INPUT *in) { return next_record(*self(in)); }
+
+// Records were delivered: a file starts over, a stream has nothing more.
+CAPLIB_PAKET *source_first(CAPLIB_INPUT *in) {
+    Source &s = *self(in);
+    if (s.started) {
+        std::string why;
+        if (!s.stream->rewind()) {
+            s.ended = true;
+            return nullptr;
+        }
+        if (!start(s, why)) {
+            s.ended = true;
+            s.report->damage = why;
+            return nullptr;
+        }
+    }
+    return next_record(s);
+}
+
+void source_close(CAPLIB_INPUT *in) { delete self(in); }
+
+CAPLIB_INPUT *open(FILE *f, bool owned, const std::string &label, const char *name, InputReport &report,
+                   std::string &error) {
+    auto s = std::make_unique<Source>();
+    s->pub = CAPLIB_INPUT{source_first, source_next, source_close, s.get(), {0, 0, 0}};
+    s->stream = std::make_unique<Stream>(f, owned);
+    s->label = label;
+    s->has_name = name != nullptr;
+    if (name) s->name = name;
+    s->report = &report;
+    s->buffer.reserve(caplib::INITIAL_BUFFER);  // records never point at null
+    std::string why;
+    if (!start(*s, why)) {
+        error = s->stream->error().empty() ? label + ": " + why : "cannot read " + label + ": " + why;
+        return nullptr;
+    }
+    return &s.release()->pub;
+}
+
+}  // namespace
+
+std::string input_label(const std::string &path) { return path == "-" ? "standard input" : path; }
+
+CAPLIB_INPUT *open_input(const std::string &path, const char *name, InputReport &report, std::string &error) {
+    report = InputReport{};
+    if (path == "-") return open(stdin, false, input_label(path), name, report, error);
+    FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    return open(f, true, path, name, report, error);
+}
+
+CAPLIB_INPUT *open_input_stream(FILE *stream, const std::string &label, const char *name, InputReport &report,
+                                std::string &error) {
+    report = InputReport{};
+    if (!stream) {
+        error = label + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    return open(stream, true, label, name, report, error);
+}
+
+std::string InputReport::link_types() const {
+    std::string list;
+    for (uint32_t t : link_types_without_layer) list += (list.empty() ? "" : ", ") + std::to_string(t);
+    return list;
+}
+
+std::string InputReport::skipped_text(const std::string &label) const {
+    if (!skipped()) return "";
+    std::string reasons;
+    auto add = [&](const std::string &text) { reasons += (reasons.empty() ? "" : ", ") + text; };
+    if (not_carried) add(std::to_string(not_carried) + " not IPv4, IPX or ARP");
+    if (cut_header) add(plural(cut_header, "with its link header cut short", "with their link headers cut short"));
+    if (no_layer) add(std::to_string(no_layer) + " of link types without a layer code: " + link_types());
+    return label + ": " + std::to_string(skipped()) + " of " + plural(frames, "frame", "frames") + " skipped (" +
+           reasons + ")";
+}
+
+std::string InputReport::damage_text(const std::string &label, const char *done) const {
+    if (format == InputFormat::capture)
+        return label + ": damaged after record " + std::to_string(converted) + " (" + damage +
+               "); the records before it were " + done;
+    std::string text = label + ": damaged after " + plural(frames, "frame", "frames") + " (" + damage + "); " +
+                       std::to_string(converted) + " converted";
+    if (skipped()) text += ", " + std::to_string(skipped()) + " skipped";
+    return text;
+}
+
+bool InputReport::same_file(const std::string &path) const {
+    struct stat st;
+    return identified && stat(path.c_str(), &st) == 0 && st.st_dev == device && st.st_ino == inode;
+}
+
+}  // namespace caplib_tool
