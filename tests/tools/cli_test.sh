@@ -27,8 +27,9 @@ run() {
 $(cat err)"
   [ -z "${4:-}" ] || eval "$4" || fail "$3: not $4"
 }
-# Rows of STATUS|COMMAND|STDERR|CHECK for run; STDERR may name variables.
-table() { while IFS='|' read -r want cmd err check; do eval "err=\"$err\""; run "$want" "$err" "$cmd" "$check"; done; }
+# Rows of STATUS|COMMAND|STDERR|CHECK for run, STDERR naming variables, and # comments.
+table() { while IFS='|' read -r want cmd err check; do
+  [[ $want = \#* ]] || { eval "err=\"$err\""; run "$want" "$err" "$cmd" "$check"; }; done; }
 # has N FILE: N records in FILE, a trace (out) or a capture of any format.
 has() {
   if [ "$2" = out ]; then [ "$(grep -c '^[0-9]*\. ' out)" = "$1" ]; else
@@ -83,6 +84,7 @@ caplib trace -x --sep '\r\n' s.eth >hex.trace
 
 table <<'EOF'
 0|caplib --version||out_is "caplib $version"
+# Usage errors: one line that names the fault, then where the usage is.
 2|caplib|caplib: no command given\n(see caplib --help)
 2|caplib frobnicate|caplib: unknown command frobnicate\n(see caplib --help)
 2|caplib info -x a.eth|caplib: info has no option -x\n(see caplib info --help)
@@ -103,6 +105,7 @@ table <<'EOF'
 2|caplib decode --layer ethernet|caplib: decode needs a frame in hex\n(see caplib decode --help)
 2|caplib decode --layer ethernet abc|caplib: odd number of hex digits\n(see caplib decode --help)
 2|caplib decode --layer ethernet 0g|caplib: not a hex digit: g\n(see caplib decode --help)
+# Failures: one line that names the cause.
 1|caplib trace junk.eth|caplib: junk.eth: $unknown (begins 6e 6f 74 20 61 20 63 61)
 1|caplib trace - </dev/null|caplib: standard input: $unknown (it is empty)
 1|caplib info missing.eth|caplib: cannot read missing.eth: No such file or directory
@@ -113,6 +116,7 @@ table <<'EOF'
 1|caplib import ethernet.pcap x.cap|caplib: x.cap: capture files must have the extension .eth
 1|caplib export s.eth x.cap|caplib: x.cap: pcap files written must have the extension .pcap
 1|caplib import w.pcap w.eth|caplib: w.pcap: link type 105 has no layer code; 6 frames skipped|[ ! -e w.eth ]
+# Traces however the options are spelled, decode and copy.
 0|caplib trace s.eth||line 2 '1. 04.12.2026 17:24:13.123 ch1 PPP >>> 18/18 Normal Channel=2' && has 16 out
 0|caplib trace ppp.pcap||line 2 '1. 04.12.2026 17:24:13.123 if0 PPP <<< 18/18 Normal Channel=0'
 0|caplib trace --name wan0 s-ip.pcap||line 2 '1. 04.12.2026 17:24:16.533 wan0 IP <<< 40/40 Normal'
@@ -129,6 +133,7 @@ table <<'EOF'
 0|caplib copy -w c.eth -r s.eth||cmp -s c.eth s.eth
 0|caplib copy s.eth c.eth --append-limit 0||has 32 c.eth
 0|caplib export empty.eth empty.pcap||cmp -s empty.pcap <(head -c 24 ethernet.pcap)
+# Damage: the records before it are used, then one line (-c 2 stops before it).
 1|caplib trace cut.eth|$cut read|has 2 out
 0|caplib trace -c 2 cut.eth||has 2 out
 1|caplib info cut.eth|$cut read|grep -qx 'records: 2' out
@@ -136,6 +141,7 @@ table <<'EOF'
 1|caplib export cut.eth cut-export.pcap|$cut converted|has 2 cut-export.pcap
 1|caplib trace cut.pcap|$pcut|has 2 out
 1|caplib import cut.pcap cut-import.eth|$pcut|has 2 cut-import.eth
+# Every input is read once, by its content: whatever its name, from a pipe or a FIFO.
 0|caplib trace x.pcap||cmp -s out s.trace
 0|caplib trace X.ETH||cmp -s out s.trace
 0|caplib trace x||cmp -s out s.trace
@@ -226,6 +232,7 @@ while IFS='|' read -r args file; do
 done <<'EOF'
 trace -x -o t ../big.eth|t.log
 copy ../big.eth small.eth|small.eth
+import ../big.eth imported.eth|imported.eth
 copy ../big.eth grow.eth --append-limit 0|grow.eth
 copy ../big.eth restart.eth --append-limit 100|restart.eth
 export ../big.eth big.pcap|big.pcap
