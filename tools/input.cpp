@@ -123,6 +123,8 @@ private:
 
 // ---- link types to layers ----
 
+}  // namespace
+
 // How a link type's frames become records.
 enum class Framing {
     plain,         // the frame is the layer's frame
@@ -138,6 +140,8 @@ struct LinkIn {
     Framing framing;
     uint32_t layer;  // for plain, ppp_with_dir, raw_ip and family
 };
+
+namespace {
 
 // 12 and 14 are raw IP as some systems write it; 101 is its common number.
 constexpr LinkIn kLinkIn[] = {
@@ -169,23 +173,22 @@ constexpr CookedProtocol kCookedProtocols[] = {
 constexpr uint32_t kAfInet = 2;  // the same on every system that writes these files
 constexpr uint32_t kCookedOutgoing = 4;
 
-const LinkIn *find_link(uint32_t link_type) {
-    for (const LinkIn &l : kLinkIn)
-        if (l.link_type == link_type) return &l;
-    return nullptr;
-}
-
 std::optional<uint32_t> cooked_layer(uint32_t protocol) {
     for (const CookedProtocol &c : kCookedProtocols)
         if (c.protocol == protocol) return c.layer;
     return std::nullopt;
 }
 
-enum class Outcome { record, not_carried, cut_header };
+}  // namespace
 
-// Turns the captured bytes of one frame into the record's layer,
-// direction, data and lengths.
-Outcome convert(const LinkIn &link, Bytes frame, uint32_t orig_length, CAPLIB_PAKET &p) {
+const LinkIn *find_link(uint32_t link_type) {
+    for (const LinkIn &l : kLinkIn)
+        if (l.link_type == link_type) return &l;
+    return nullptr;
+}
+
+Conversion convert(const LinkIn &link, const uint8_t *data, uint32_t caplen, uint32_t orig_length, CAPLIB_PAKET &p) {
+    Bytes frame(data, caplen);
     uint32_t strip = 0;
     p.layer = link.layer;
     p.direction = 0;
@@ -193,18 +196,18 @@ Outcome convert(const LinkIn &link, Bytes frame, uint32_t orig_length, CAPLIB_PA
     case Framing::plain:
         break;
     case Framing::ppp_with_dir:
-        if (frame.size() < 1) return Outcome::cut_header;
+        if (frame.size() < 1) return Conversion::cut_header;
         p.direction = frame.u8(0) != 0;
         strip = 1;
         break;
     case Framing::raw_ip:
-        if (frame.size() < 1) return Outcome::cut_header;
-        if (frame.u8(0) >> 4 != 4) return Outcome::not_carried;
+        if (frame.size() < 1) return Conversion::cut_header;
+        if (frame.u8(0) >> 4 != 4) return Conversion::not_carried;
         break;
     case Framing::family: {
-        if (frame.size() < 4) return Outcome::cut_header;
+        if (frame.size() < 4) return Conversion::cut_header;
         // The null link type keeps the family in the writer's byte order.
-        if (frame.be32(0) != kAfInet && frame.le32(0) != kAfInet) return Outcome::not_carried;
+        if (frame.be32(0) != kAfInet && frame.le32(0) != kAfInet) return Conversion::not_carried;
         strip = 4;
         break;
     }
@@ -212,9 +215,9 @@ Outcome convert(const LinkIn &link, Bytes frame, uint32_t orig_length, CAPLIB_PA
     case Framing::cooked2: {
         bool v2 = link.framing == Framing::cooked2;
         strip = v2 ? 20 : 16;
-        if (frame.size() < strip) return Outcome::cut_header;
+        if (frame.size() < strip) return Conversion::cut_header;
         auto layer = cooked_layer(frame.be16(v2 ? 0 : 14));
-        if (!layer) return Outcome::not_carried;
+        if (!layer) return Conversion::not_carried;
         p.layer = *layer;
         p.direction = (v2 ? frame.u8(10) : frame.be16(0)) == kCookedOutgoing;
         break;
@@ -224,8 +227,10 @@ Outcome convert(const LinkIn &link, Bytes frame, uint32_t orig_length, CAPLIB_PA
     p.data = frame.begin() + strip;
     p.length = frame.size() - strip;
     p.orig_length = orig_length >= strip ? orig_length - strip : 0;
-    return Outcome::record;
+    return Conversion::record;
 }
+
+namespace {
 
 // ---- the source ----
 
@@ -501,8 +506,8 @@ CAPLIB_PAKET *next_record(Source &s) {
             ++s.report->no_layer;
             continue;
         }
-        switch (convert(*f.interface->link, f.bytes, f.orig_length, p)) {
-        case Outcome::record:
+        switch (convert(*f.interface->link, f.bytes.begin(), f.bytes.size(), f.orig_length, p)) {
+        case Conversion::record:
             // The file keeps 32 bits of each; the bit patterns go through unchanged.
             p.time.tv_sec = static_cast<int32_t>(static_cast<uint32_t>(f.sec));
             p.time.tv_usec = static_cast<int32_t>(f.usec);
@@ -510,8 +515,8 @@ CAPLIB_PAKET *next_record(Source &s) {
             p.number = ++s.delivered;
             ++s.report->converted;
             return &p;
-        case Outcome::not_carried: ++s.report->not_carried; break;
-        case Outcome::cut_header: ++s.report->cut_header; break;
+        case Conversion::not_carried: ++s.report->not_carried; break;
+        case Conversion::cut_header: ++s.report->cut_header; break;
         }
     }
     return nullptr;
