@@ -41,7 +41,7 @@ trace --layer ip a.eth|trace has no option --layer
 export -c 1 a.eth b.pcap|export has no option -c
 trace --hex=1 a.eth|--hex takes no value
 trace a.eth --sep|--sep needs a value
-trace -r a.eth b.eth|trace takes one capture file
+import a.eth b.eth c|import takes a capture and an output capture file
 copy a.eth|copy takes an input and an output capture file
 copy a.eth b.eth --append-limit -5|--append-limit takes a byte count from 0 to 2147483647, not '-5'
 copy a.eth b.eth --append-limit=|--append-limit takes a byte count from 0 to 2147483647, not ''
