@@ -73,12 +73,14 @@ payloads() { "$tool" trace -x "$1" | grep -o 'cap-[0-9]*' | tr '\n' ' '; }
 # Five records of the port, and neither the datagram to the port beside
 # it nor the sixth; their payloads in order.
 start counted -w "$tmp/c.eth" -c 5 udp port $port
+counted=$pid
 start traced -c 5 -x udp port $port
 send $((port + 1)) other
 send $port cap-1 cap-2 cap-3 cap-4 cap-5 cap-6
 finish traced 0
 expect_err traced "$ready
 caplib: 5 records captured, N received by filter, 0 dropped by kernel"
+pid=$counted
 finish counted 0
 [ "$(payloads "$tmp/c.eth")" = "cap-1 cap-2 cap-3 cap-4 cap-5 " ] || fail "payloads: $(payloads "$tmp/c.eth")"
 "$tool" trace "$tmp/c.eth" | grep '^[0-9]' | untimed >"$tmp/out"
