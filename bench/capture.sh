@@ -13,10 +13,11 @@
 # the rounds: the sender's rate, records/s written (records over the
 # sending time) and the kernel's drops. Traces: the benchmark mix of
 # RECORDS Ethernet records (1,000,000 by default) traced by `caplib trace`
-# and `tcpdump -nn -r` (TZ set for both), with and without the filter
-# `udp port 137`, to /dev/null; the filtered ratio next to the unfiltered
-# one. Installs tcpdump with apt-get when it is missing. Needs capture
-# permission (root or CAP_NET_RAW). Not part of the test run.
+# (flushed per record, and --buffered) and `tcpdump -nn -r`, TZ set for
+# all, with and without the filter `udp port 137`, to /dev/null; the
+# filtered ratios next to the unfiltered ones. Installs tcpdump with
+# apt-get when it is missing. Needs capture permission (root or
+# CAP_NET_RAW). Not part of the test run.
 set -euo pipefail
 
 datagrams=500000
@@ -27,7 +28,7 @@ while (($#)); do
     -n) datagrams=$2; shift 2 ;;
     -r) rounds=$2; shift 2 ;;
     --records) records=$2; shift 2 ;;
-    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "usage: bench/capture.sh [-n DATAGRAMS] [-r ROUNDS] [--records RECORDS]" >&2; exit 2 ;;
   esac
 done
@@ -110,8 +111,10 @@ echo "writing the mix: $records Ethernet records"
 zone=CET-1CEST,M3.5.0,M10.5.0/3
 traces=(
   "caplib trace|$caplib trace $work/mix.eth"
+  "caplib trace --buffered|$caplib trace --buffered $work/mix.eth"
   "tcpdump -nn -r|tcpdump -nn -r $work/mix.pcap"
   "caplib trace udp port 137|$caplib trace $work/mix.eth udp port 137"
+  "caplib trace --buffered udp port 137|$caplib trace --buffered $work/mix.eth udp port 137"
   "tcpdump -nn -r udp port 137|tcpdump -nn -r $work/mix.pcap udp port 137"
 )
 declare -A seconds
@@ -125,16 +128,18 @@ for ((r = 1; r <= rounds; ++r)); do
   done
 done
 kept=$("$caplib" info "$work/mix.eth" udp port 137 | sed -n 's/^records: //p')
-printf '\n%-32s %10s %14s   (TZ set, to /dev/null; %s of %s records pass the filter)\n' \
+printf '\n%-40s %10s %14s   (TZ set, to /dev/null; %s of %s records pass the filter)\n' \
   "command" "median s" "records/s" "$kept" "$records"
 declare -A med
 for t in "${traces[@]}"; do
   IFS='|' read -r name _ <<<"$t"
   med[$name]=$(median <<<"${seconds[$name]}")
-  printf '%-32s %10.3f %14s\n' "$name" "${med[$name]}" "$(echo "$records / ${med[$name]}" | bc)"
+  printf '%-40s %10.3f %14s\n' "$name" "${med[$name]}" "$(echo "$records / ${med[$name]}" | bc)"
 done
-unfiltered=$(echo "scale=2; ${med[tcpdump -nn -r]} / ${med[caplib trace]}" | bc)
-filtered=$(echo "scale=2; ${med[tcpdump -nn -r udp port 137]} / ${med[caplib trace udp port 137]}" | bc)
+ratio() { echo "scale=2; ${med[$2]} / ${med[$1]}" | bc; }
 echo
-echo "caplib/tcpdump speed, unfiltered: $unfiltered"
-echo "caplib/tcpdump speed, udp port 137: $filtered"
+echo "caplib/tcpdump speed:     unfiltered  udp port 137"
+printf '  flushed per record       %10s  %12s\n' "$(ratio "caplib trace" "tcpdump -nn -r")" \
+  "$(ratio "caplib trace udp port 137" "tcpdump -nn -r udp port 137")"
+printf '  --buffered               %10s  %12s\n' "$(ratio "caplib trace --buffered" "tcpdump -nn -r")" \
+  "$(ratio "caplib trace --buffered udp port 137" "tcpdump -nn -r udp port 137")"
