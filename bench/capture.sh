@@ -28,7 +28,7 @@ while (($#)); do
     -n) datagrams=$2; shift 2 ;;
     -r) rounds=$2; shift 2 ;;
     --records) records=$2; shift 2 ;;
-    -h|--help) sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "usage: bench/capture.sh [-n DATAGRAMS] [-r ROUNDS] [--records RECORDS]" >&2; exit 2 ;;
   esac
 done
