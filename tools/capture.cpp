@@ -245,8 +245,10 @@ void on_frame(u_char *user, const pcap_pkthdr *h, const u_char *bytes) {
     if (c.done()) pcap_breakloop(c.handle);
 }
 
-// "lo: No such device exists (SIOCGIFHWADDR: No such device)", as tcpdump
-// tells why an interface cannot be opened.
+// Why an interface cannot be opened, as tcpdump tells it: libpcap's status
+// text and its detail when that says more ("eth0: You don't have
+// permission to perform this capture on that device (socket: Operation
+// not permitted)").
 std::string activate_error(const std::string &interface, pcap_t *h, int rc) {
     std::string detail = pcap_geterr(h), status = pcap_statustostr(rc);
     if (rc == PCAP_ERROR) return interface + ": " + detail;
