@@ -7,6 +7,7 @@
 set -u
 tool=$1
 tmp=$(mktemp -d)
+pids=""
 trap 'kill $pids 2>/dev/null; rm -rf "$tmp"' EXIT
 export TZ=UTC
 . "$(dirname "$0")/cli_lib.sh"
@@ -31,7 +32,6 @@ fi
 
 port=$((40000 + RANDOM % 20000))
 ready="caplib: capturing on lo, link type 1 (EN10MB)"
-pids=""
 start() {  # name, options: a capture in the background once it listens; pid
   local name=$1
   shift
