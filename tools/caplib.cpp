@@ -18,9 +18,11 @@
 
 #include "caplib.h"
 #include "cli.h"
+#include "filter.h"
 #include "input.h"
 #include "output_file.h"
 #include "pcap_sink.h"
+#include "trace_text.h"
 
 namespace caplib_tool {
 namespace {
@@ -36,17 +38,21 @@ std::string library_file_name(const std::string &name, const char *ext) {
 
 // ---- Inputs: where captures are opened and their damage is told ----
 
-// A capture to read, of any format, and its report, which outlives the
-// source.
+// A capture to read, of any format, and its report and filter, which
+// outlive the source.
 struct Source {
     CAPLIB_INPUT *in = nullptr;
     InputReport report;
     std::string label;
+    std::unique_ptr<RecordFilter> filter;
 };
 
-// 0 when open, else the exit status after the error line.
+// 0 when open (with the filter's records only), else the exit status
+// after the error line.
 int open_source(const Options &o, Source &src) {
     std::string error;
+    if (!o.filter.empty() && !(src.filter = RecordFilter::make(o.filter, error)))
+        return usage_error("the filter does not compile: " + error);
     src.label = input_label(o.in);
     src.in = open_input(o.in, o.has_name ? o.name.c_str() : nullptr, src.report, error);
     if (!src.in) return failure(error);
@@ -55,6 +61,7 @@ int open_source(const Options &o, Source &src) {
         CAPLIB_input_close(src.in);
         return usage_error("--name is for pcap and pcapng input");
     }
+    if (src.filter && !(src.in = filtered_input(src.in, *src.filter))) return failure("out of memory");
     return 0;
 }
 
@@ -74,8 +81,11 @@ int refuse_outputs(Source &src, const std::vector<std::string> &outputs) {
     return 0;
 }
 
-// After the source is done: damage fails, skipped frames are told.
+// After the source is done: damage fails, skipped frames and layers the
+// filter could not look at are told.
 int finish_source(const Source &src, const char *done) {
+    if (src.filter)
+        for (const std::string &line : src.filter->notes()) note(line);
     if (!src.report.damage.empty()) return failure(src.report.damage_text(src.label, done));
     note(src.report.skipped_text(src.label));
     return 0;
@@ -146,14 +156,6 @@ int pump(CAPLIB_INPUT *in, CAPLIB_OUTPUT *out, unsigned long long limit, bool &s
     return r;
 }
 
-// Whether the library's appending writer continues a file: one of more
-// than a file header, below the limit (0: none); else it starts anew.
-bool continues(const std::string &path, long long limit) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 64 &&
-           (limit == 0 || st.st_size < limit);
-}
-
 // Writes every record of in into the capture file path: "" or the failure
 // line. A new file (also one an append starts anew) is written under a
 // temporary name and put in place when whole; a continued one is cut back
@@ -212,8 +214,11 @@ int cmd_trace(const Options &o) {
     // included, then leaves in one write.
     static char stdout_buffer[1 << 18];
     std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
+    // The library's writer numbers records by its own count; a filtered
+    // trace keeps the numbers of the input.
     uint32_t flags = (o.hex ? CAPLIB_ASCII_HEXDUMP : 0u) | (o.buffered ? CAPLIB_ASCII_BUFFERED : 0u);
-    CAPLIB_OUTPUT *writer = CAPLIB_output_ascii("-", o.sep.c_str(), flags);
+    CAPLIB_OUTPUT *writer = src.filter ? trace_output(stdout, o.sep, o.hex, o.buffered)
+                                       : CAPLIB_output_ascii("-", o.sep.c_str(), flags);
     if (!writer) {
         CAPLIB_input_close(src.in);
         return failure(open_error(log.empty() ? "standard output" : log, ENOMEM));

@@ -24,6 +24,9 @@ enum Option : int {
     kWrite = 'w',
     kCount = 'c',
     kHelp = 'h',
+    kInterface = 'i',
+    kRingSize = 'C',
+    kRingFiles = 'W',
     kBuffered = 256,
     kSep,
     kName,
@@ -42,6 +45,7 @@ constexpr OptionSpec kOptions[] = {
     {kWrite, nullptr, true},    {kCount, nullptr, true},      {kHelp, "help", false},
     {kBuffered, "buffered", false}, {kSep, "sep", true},      {kName, "name", true},
     {kLayer, "layer", true},    {kAppendLimit, "append-limit", true},
+    {kInterface, nullptr, true}, {kRingSize, nullptr, true},  {kRingFiles, nullptr, true},
 };
 
 struct Command {
@@ -49,46 +53,67 @@ struct Command {
     int (*run)(const Options &);
     std::vector<int> options;  // besides --help
     bool reads, writes;        // takes IN (-r) and OUT (-w) operands
+    bool filters;              // the operands after them are a filter expression
     const char *operands;      // the usage error for wrong operands
     const char *synopsis;
     const char *about;
 };
 
 const std::vector<Command> kCommands = {
-    {"trace", cmd_trace, {kHex, kBuffered, kCount, kSep, kOutput, kName, kRead}, true, false,
+    {"trace", cmd_trace, {kHex, kBuffered, kCount, kSep, kOutput, kName, kRead}, true, false, true,
      "trace takes one capture file",
-     "[-x|--hex] [--buffered] [-c COUNT] [--sep TEXT] [-o BASENAME] [--name NAME] [-r] CAPTURE",
+     "[-x|--hex] [--buffered] [-c COUNT] [--sep TEXT] [-o BASENAME] [--name NAME] [-r] CAPTURE [EXPRESSION]",
      "print a text trace of a capture: a numbered header line per record,\n"
      "one decoded line per protocol layer, with -x a hex dump; -c stops\n"
-     "after COUNT records. To standard output, where\n"
+     "after COUNT records. Filtered, the records keep their numbers in the\n"
+     "capture. To standard output, where\n"
      "every record is flushed as it is written, so that the trace is\n"
      "complete up to the last record even if the program is killed; or with\n"
      "-o to BASENAME.log (BASENAME may end in .log), put in place when\n"
      "complete. --buffered writes in large blocks instead: several times\n"
      "faster for bulk work, but a killed run loses its last block"},
-    {"copy", cmd_copy, {kAppendLimit, kRead, kWrite}, true, true,
-     "copy takes an input and an output capture file", "[--append-limit BYTES] [-r] CAPTURE [-w] OUT.eth",
-     "copy every record into a capture file; with --append-limit continue\n"
+    {"copy", cmd_copy, {kAppendLimit, kRead, kWrite}, true, true, true,
+     "copy takes an input and an output capture file",
+     "[--append-limit BYTES] [-r] CAPTURE [-w] OUT.eth [EXPRESSION]",
+     "copy the records into a capture file; with --append-limit continue\n"
      "OUT.eth while it is smaller than BYTES (0: no limit), else start it\n"
      "anew"},
-    {"import", cmd_import, {kName, kRead, kWrite}, true, true,
+    {"import", cmd_import, {kName, kRead, kWrite}, true, true, false,
      "import takes a capture and an output capture file",
      "[--name NAME] [-r] CAPTURE [-w] OUT.eth", "convert a pcap or pcapng file (or a capture file) into a capture file"},
-    {"export", cmd_export, {kRead, kWrite}, true, true, "export takes a capture and an output pcap file",
-     "[-r] CAPTURE [-w] OUT.pcap",
-     "convert a capture into pcap; a capture mixing layers becomes\n"
+    {"export", cmd_export, {kRead, kWrite}, true, true, true, "export takes a capture and an output pcap file",
+     "[-r] CAPTURE [-w] OUT.pcap [EXPRESSION]",
+     "convert the records of a capture into pcap; a capture mixing layers becomes\n"
      "one file per layer (OUT-ppp.pcap, OUT-ethernet.pcap, ...)"},
-    {"decode", cmd_decode, {kLayer, kSep}, false, false, "", "--layer LAYER [--sep TEXT] HEX...|-",
+    {"decode", cmd_decode, {kLayer, kSep}, false, false, false, "", "--layer LAYER [--sep TEXT] HEX...|-",
      "decode one frame given in hex, or read from standard input with -;\n"
      "LAYER is ppp, ethernet, tokenring, ip, ipx, arp or a layer code"},
-    {"info", cmd_info, {kName, kRead}, true, false, "info takes one capture file", "[--name NAME] [-r] CAPTURE",
-     "count records per layer and attribute, first and last time stamp"},
+    {"info", cmd_info, {kName, kRead}, true, false, true, "info takes one capture file",
+     "[--name NAME] [-r] CAPTURE [EXPRESSION]",
+     "count the records per layer and attribute, first and last time stamp"},
+    {"capture", cmd_capture,
+     {kInterface, kWrite, kCount, kAppendLimit, kRingSize, kRingFiles, kBuffered, kHex, kSep}, false, false, true, "",
+     "-i INTERFACE [-w OUT.eth] [-c COUNT] [--append-limit BYTES] [-C BYTES -W FILES]\n"
+     "        [--buffered] [-x|--hex] [--sep TEXT] [EXPRESSION]",
+     "capture frames from a network interface with libpcap, until COUNT\n"
+     "records (-c) or SIGINT, SIGTERM or SIGHUP; then one line on standard\n"
+     "error counts the records captured, received by the filter and\n"
+     "dropped by the kernel. Without -w the text trace goes to standard\n"
+     "output as trace prints it, each record flushed (--buffered: in\n"
+     "blocks). -w writes OUT.eth in place, flushed as records come, so that\n"
+     "a crash loses little (--buffered: when the buffer fills);\n"
+     "--append-limit continues it as copy does. -C BYTES -W FILES keep a\n"
+     "ring: OUT.eth is written until the next record would make it larger\n"
+     "than BYTES, then it becomes OUT1.eth, OUT1.eth becomes OUT2.eth, ...,\n"
+     "and the oldest, OUT<FILES-1>.eth, is dropped; an OUT.eth below BYTES\n"
+     "is continued. Records are named by the interface. EXPRESSION filters\n"
+     "the interface's frames in the kernel, as tcpdump does"},
 };
 
 constexpr const char *kFiles =
     "Files are written under a temporary name and put in place when\n"
-    "complete (an appending copy cuts a failed addition off again); an\n"
-    "output that is an input or read-only is refused.\n";
+    "complete (an appending copy cuts a failed addition off again; capture\n"
+    "writes in place); an output that is an input or read-only is refused.\n";
 constexpr const char *kCaptureNote =
     "CAPTURE is a capture file, pcap or pcapng, told apart by its content;\n"
     "- reads standard input.\n";
@@ -96,7 +121,16 @@ constexpr const char *kSepNote = "TEXT in --sep takes the escapes \\n, \\r, \\t 
 constexpr const char *kNameNote =
     "NAME is the name of records read from pcap or pcapng (default: the pcapng\n"
     "interface name, else if0, if1, ... by the interface's place).\n";
+constexpr const char *kFilterNote =
+    "EXPRESSION is a filter as tcpdump takes it (pcap-filter(7)), the\n"
+    "remaining words joined: only the records it accepts are kept.\n";
+constexpr const char *kFileFilterNote =
+    "A record is matched as export writes it (IPX and ARP behind a Linux\n"
+    "cooked header); records export cannot write never match.\n";
 constexpr const char *kExit = "Exit status: 0 success, 1 failure, 2 usage error.\n";
+
+// A turn of the ring renames every file of it.
+constexpr unsigned kMaxRingFiles = 1000;
 
 const char *g_command = "";  // for the usage error's hint
 
@@ -142,6 +176,8 @@ std::string usage(const Command *only) {
         if (only->writes || takes(*only, kOutput)) text += kFiles;
         if (takes(*only, kSep)) text += kSepNote;
         if (takes(*only, kName)) text += kNameNote;
+        if (only->filters) text += kFilterNote;
+        if (only->filters && only->reads) text += kFileFilterNote;
         return text + kExit;
     }
     std::string text = "usage: caplib COMMAND [OPTIONS] ARGS\n       caplib COMMAND --help\n\ncommands:\n";
@@ -150,7 +186,7 @@ std::string usage(const Command *only) {
     text += "\n  --help, --version\n\n";
     text += "-r FILE and -w FILE name the file read and the file written; --\n"
             "ends the options.\n";
-    return text + kCaptureNote + kFiles + kSepNote + kNameNote + kExit;
+    return text + kCaptureNote + kFiles + kSepNote + kNameNote + kFilterNote + kFileFilterNote + kExit;
 }
 
 std::string unescape(std::string_view s) {
@@ -216,6 +252,21 @@ bool apply(int code, const char *value, Options &o, std::string &error) {
             error = "-c takes a record count from 1, not '" + std::string(value) + "'";
         o.count = n;
         break;
+    case kInterface:
+        o.interface = value;
+        if (!*value) error = "-i needs an interface name";
+        break;
+    case kRingSize:
+        if (!number(value, LLONG_MAX, n) || n == 0)
+            error = "-C takes a byte count from 1, not '" + std::string(value) + "'";
+        o.ring_size = n;
+        break;
+    case kRingFiles:
+        if (!number(value, kMaxRingFiles, n) || n == 0)
+            error = "-W takes a file count from 1 to " + std::to_string(kMaxRingFiles) + ", not '" +
+                    std::string(value) + "'";
+        o.ring_files = static_cast<unsigned>(n);
+        break;
     }
     return error.empty();
 }
@@ -256,8 +307,14 @@ int parse(const Command &c, int argc, char **argv, Options &o, std::string &erro
     }
     if (help) return -1;
     std::vector<std::string> rest(argv + optind, argv + argc);
+    auto filter = [&] {
+        for (const std::string &word : rest) o.filter += (o.filter.empty() ? "" : " ") + word;
+    };
     if (!c.reads && !c.writes) {
-        o.operands = rest;
+        if (c.filters)
+            filter();
+        else
+            o.operands = rest;
         return 0;
     }
     auto take = [&](std::string &role) {
@@ -267,10 +324,11 @@ int parse(const Command &c, int argc, char **argv, Options &o, std::string &erro
     };
     take(o.in);
     if (c.writes) take(o.out);
-    if (!rest.empty() || o.in.empty() || (c.writes && o.out.empty())) {
+    if ((!rest.empty() && !c.filters) || o.in.empty() || (c.writes && o.out.empty())) {
         error = c.operands;
         return 2;
     }
+    filter();
     return 0;
 }
 

@@ -21,6 +21,10 @@ struct Options {
     unsigned long long count = 0;  // -c, 0 for every record
     std::string in, out;           // -r and -w, or the operands
     std::vector<std::string> operands;  // the hex words of decode
+    std::string filter;            // the BPF expression: the other operands, joined
+    std::string interface;         // -i
+    unsigned long long ring_size = 0;  // -C, 0 for no ring
+    unsigned ring_files = 0;           // -W
 };
 
 int cmd_trace(const Options &o);
@@ -29,6 +33,7 @@ int cmd_import(const Options &o);
 int cmd_export(const Options &o);
 int cmd_decode(const Options &o);
 int cmd_info(const Options &o);
+int cmd_capture(const Options &o);
 
 // One line on standard error, "caplib: MESSAGE"; usage_error adds where
 // to find the usage and returns 2, failure returns 1.

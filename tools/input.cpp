@@ -4,6 +4,7 @@
 #include "input.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -22,24 +23,21 @@ using caplib::Bytes;
 
 // ---- the stream ----
 
+// Input is read in large blocks into the stream's own buffer, and frames
+// are handed out where they lie in it: a trace of a large file costs
+// little more than the copies the kernel makes.
 class Stream {
 public:
-    Stream(FILE *f, bool owned) : f_(f), owned_(owned) {
-        // A stream that outlives this object (standard input) keeps its own buffer.
-        if (owned_) {
-            io_.resize(kIoBuffer);
-            std::setvbuf(f_, io_.data(), _IOFBF, io_.size());
-        }
+    Stream(FILE *f, bool owned) : f_(f), owned_(owned), fd_(fileno(f)) {
         struct stat st;
-        int fd = fileno(f_);
-        if (fd >= 0 && fstat(fd, &st) == 0) {
+        if (fd_ >= 0 && fstat(fd_, &st) == 0) {
             regular_ = S_ISREG(st.st_mode);
             device_ = st.st_dev;
             inode_ = st.st_ino;
             identified_ = true;
         }
         // A memory stream has no descriptor and seeks like a file.
-        seekable_ = regular_ || fd < 0;
+        seekable_ = regular_ || fd_ < 0;
     }
     ~Stream() {
         if (owned_) std::fclose(f_);
@@ -49,52 +47,43 @@ public:
 
     // Up to n bytes; fewer only at the end of the input or on a read error.
     size_t read(uint8_t *dst, size_t n) {
-        size_t got = std::min(n, back_.size() - back_used_);
-        if (got) std::memcpy(dst, back_.data() + back_used_, got);
-        back_used_ += got;
-        if (got < n) got += std::fread(dst + got, 1, n - got, f_);
-        if (got < n && std::ferror(f_) && error_.empty()) error_ = std::strerror(errno);
+        Bytes b = take(n);
+        if (b.size()) std::memcpy(dst, b.begin(), b.size());
+        return b.size();
+    }
+    // Up to n bytes where they lie, valid until the next call; fewer only
+    // at the end of the input or on a read error. The buffer grows only
+    // as the bytes arrive.
+    Bytes take(uint64_t n) {
+        size_t got = fill(n);
+        uint8_t *at = buf_.get() + pos_;
+        pos_ += got;
         offset_ += got;
-        return got;
+        return Bytes(at, static_cast<uint32_t>(got));
     }
-    // Puts the n bytes last read back in front of the rest.
-    void unread(const uint8_t *src, size_t n) {
-        back_.assign(src, src + n);
-        back_used_ = 0;
+    // The n bytes last taken, to be changed in place.
+    uint8_t *last(size_t n) { return buf_.get() + pos_ - n; }
+    // Puts the n bytes last taken (at most kKeep) back in front of the rest.
+    void unread(size_t n) {
+        pos_ -= n;
         offset_ -= n;
-    }
-    // Appends n bytes to buf, growing it only by what has arrived; false
-    // when the input ends first, buf then holding what came.
-    bool append(std::vector<uint8_t> &buf, uint64_t n) {
-        while (n) {
-            size_t chunk = static_cast<size_t>(std::min<uint64_t>(n, std::max<size_t>(kIoBuffer, buf.size())));
-            size_t old = buf.size();
-            buf.resize(old + chunk);
-            size_t got = read(buf.data() + old, chunk);
-            buf.resize(old + got);
-            if (got < chunk) return false;
-            n -= got;
-        }
-        return true;
     }
     // Bytes left behind the current position: by the file's size, or by
     // reading a stream to its end.
     uint64_t rest() {
         struct stat st;
-        if (regular_ && fstat(fileno(f_), &st) == 0)
+        if (regular_ && fstat(fd_, &st) == 0)
             return static_cast<uint64_t>(st.st_size) > offset_ ? static_cast<uint64_t>(st.st_size) - offset_ : 0;
-        uint64_t n = back_.size() - back_used_;
-        back_used_ = back_.size();
-        std::vector<uint8_t> scratch(kIoBuffer);
-        for (size_t got; (got = std::fread(scratch.data(), 1, scratch.size(), f_)) > 0;) n += got;
+        uint64_t n = 0;
+        for (size_t got; (got = take(kBlock).size()) > 0;) n += got;
         return n;
     }
     bool rewind() {
-        if (!seekable_ || fseeko(f_, 0, SEEK_SET) != 0) return false;
+        if (!seekable_ || (fd_ >= 0 ? lseek(fd_, 0, SEEK_SET) != 0 : fseeko(f_, 0, SEEK_SET) != 0)) return false;
         std::clearerr(f_);
         error_.clear();
-        back_.clear();
-        back_used_ = 0;
+        pos_ = end_ = 0;
+        ended_ = false;
         offset_ = 0;
         return true;
     }
@@ -108,12 +97,57 @@ public:
     }
 
 private:
-    static constexpr size_t kIoBuffer = 1 << 16;
+    static constexpr size_t kBlock = 1 << 18;
+    static constexpr size_t kKeep = 16;
+
+    // Makes up to n bytes lie from pos_ on; returns how many do. The last
+    // kKeep bytes taken stay in front of them, for unread.
+    size_t fill(uint64_t n) {
+        if (end_ - pos_ >= n) return static_cast<size_t>(n);
+        size_t from = pos_ > kKeep ? pos_ - kKeep : 0;
+        if (from) {
+            std::memmove(buf_.get(), buf_.get() + from, end_ - from);
+            end_ -= from;
+            pos_ -= from;
+        }
+        while (end_ - pos_ < n && !ended_) {
+            if (end_ == size_) grow();
+            size_t got = receive(buf_.get() + end_, size_ - end_);
+            if (got == 0) ended_ = true;
+            end_ += got;
+        }
+        return static_cast<size_t>(std::min<uint64_t>(n, end_ - pos_));
+    }
+    void grow() {
+        size_t size = std::max(kBlock, 2 * size_);
+        std::unique_ptr<uint8_t[]> bigger(new uint8_t[size]);
+        if (end_) std::memcpy(bigger.get(), buf_.get(), end_);
+        buf_ = std::move(bigger);
+        size_ = size;
+    }
+    // What the input has, up to n bytes; 0 at its end or on an error. A
+    // pipe gives what has arrived, so that records show as they come.
+    size_t receive(uint8_t *dst, size_t n) {
+        if (fd_ < 0) {
+            size_t got = std::fread(dst, 1, n, f_);
+            if (got == 0 && std::ferror(f_) && error_.empty()) error_ = std::strerror(errno);
+            return got;
+        }
+        for (;;) {
+            ssize_t got = ::read(fd_, dst, n);
+            if (got >= 0) return static_cast<size_t>(got);
+            if (errno == EINTR) continue;
+            if (error_.empty()) error_ = std::strerror(errno);
+            return 0;
+        }
+    }
+
     FILE *f_;
     bool owned_;
-    std::vector<char> io_;
-    std::vector<uint8_t> back_;
-    size_t back_used_ = 0;
+    int fd_;  // read directly; -1 for a memory stream, read through f_
+    std::unique_ptr<uint8_t[]> buf_{new uint8_t[kBlock]};
+    size_t size_ = kBlock, pos_ = 0, end_ = 0;
+    bool ended_ = false;
     uint64_t offset_ = 0;
     std::string error_;
     bool regular_ = false, seekable_ = false, identified_ = false;
@@ -122,6 +156,8 @@ private:
 };
 
 // ---- link types to layers ----
+
+}  // namespace
 
 // How a link type's frames become records.
 enum class Framing {
@@ -138,6 +174,8 @@ struct LinkIn {
     Framing framing;
     uint32_t layer;  // for plain, ppp_with_dir, raw_ip and family
 };
+
+namespace {
 
 // 12 and 14 are raw IP as some systems write it; 101 is its common number.
 constexpr LinkIn kLinkIn[] = {
@@ -169,23 +207,22 @@ constexpr CookedProtocol kCookedProtocols[] = {
 constexpr uint32_t kAfInet = 2;  // the same on every system that writes these files
 constexpr uint32_t kCookedOutgoing = 4;
 
-const LinkIn *find_link(uint32_t link_type) {
-    for (const LinkIn &l : kLinkIn)
-        if (l.link_type == link_type) return &l;
-    return nullptr;
-}
-
 std::optional<uint32_t> cooked_layer(uint32_t protocol) {
     for (const CookedProtocol &c : kCookedProtocols)
         if (c.protocol == protocol) return c.layer;
     return std::nullopt;
 }
 
-enum class Outcome { record, not_carried, cut_header };
+}  // namespace
 
-// Turns the captured bytes of one frame into the record's layer,
-// direction, data and lengths.
-Outcome convert(const LinkIn &link, Bytes frame, uint32_t orig_length, CAPLIB_PAKET &p) {
+const LinkIn *find_link(uint32_t link_type) {
+    for (const LinkIn &l : kLinkIn)
+        if (l.link_type == link_type) return &l;
+    return nullptr;
+}
+
+Conversion convert(const LinkIn &link, const uint8_t *data, uint32_t caplen, uint32_t orig_length, CAPLIB_PAKET &p) {
+    Bytes frame(data, caplen);
     uint32_t strip = 0;
     p.layer = link.layer;
     p.direction = 0;
@@ -193,18 +230,18 @@ Outcome convert(const LinkIn &link, Bytes frame, uint32_t orig_length, CAPLIB_PA
     case Framing::plain:
         break;
     case Framing::ppp_with_dir:
-        if (frame.size() < 1) return Outcome::cut_header;
+        if (frame.size() < 1) return Conversion::cut_header;
         p.direction = frame.u8(0) != 0;
         strip = 1;
         break;
     case Framing::raw_ip:
-        if (frame.size() < 1) return Outcome::cut_header;
-        if (frame.u8(0) >> 4 != 4) return Outcome::not_carried;
+        if (frame.size() < 1) return Conversion::cut_header;
+        if (frame.u8(0) >> 4 != 4) return Conversion::not_carried;
         break;
     case Framing::family: {
-        if (frame.size() < 4) return Outcome::cut_header;
+        if (frame.size() < 4) return Conversion::cut_header;
         // The null link type keeps the family in the writer's byte order.
-        if (frame.be32(0) != kAfInet && frame.le32(0) != kAfInet) return Outcome::not_carried;
+        if (frame.be32(0) != kAfInet && frame.le32(0) != kAfInet) return Conversion::not_carried;
         strip = 4;
         break;
     }
@@ -212,9 +249,9 @@ Outcome convert(const LinkIn &link, Bytes frame, uint32_t orig_length, CAPLIB_PA
     case Framing::cooked2: {
         bool v2 = link.framing == Framing::cooked2;
         strip = v2 ? 20 : 16;
-        if (frame.size() < strip) return Outcome::cut_header;
+        if (frame.size() < strip) return Conversion::cut_header;
         auto layer = cooked_layer(frame.be16(v2 ? 0 : 14));
-        if (!layer) return Outcome::not_carried;
+        if (!layer) return Conversion::not_carried;
         p.layer = *layer;
         p.direction = (v2 ? frame.u8(10) : frame.be16(0)) == kCookedOutgoing;
         break;
@@ -224,8 +261,10 @@ Outcome convert(const LinkIn &link, Bytes frame, uint32_t orig_length, CAPLIB_PA
     p.data = frame.begin() + strip;
     p.length = frame.size() - strip;
     p.orig_length = orig_length >= strip ? orig_length - strip : 0;
-    return Outcome::record;
+    return Conversion::record;
 }
+
+namespace {
 
 // ---- the source ----
 
@@ -243,7 +282,7 @@ struct Interface {
     std::string name;
 };
 
-// One frame as the file gives it; its bytes are in the source's buffer.
+// One frame as the file gives it; its bytes are in the stream's buffer.
 struct Frame {
     const Interface *interface;
     uint64_t sec;
@@ -271,7 +310,6 @@ struct Source {
     uint32_t sections = 0;
     bool layer_seen = false;            // an interface with a layer code
 
-    std::vector<uint8_t> buffer;
     std::optional<Frame> held;  // read while looking for a layer
     bool ended = false;
     bool started = false;  // records were asked for since the start
@@ -311,9 +349,10 @@ CAPLIB_PAKET *next_capture_record(Source &s) {
     size_t got = s.stream->read(h, sizeof h);
     caplib::RecordHeader header;
     bool whole = false;
+    Bytes body;
     if (got == sizeof h && caplib::read_record_header(h, header)) {
-        s.buffer.clear();
-        whole = s.stream->append(s.buffer, header.body);
+        body = s.stream->take(header.body);
+        whole = body.size() == header.body;
     }
     if (!whole) {
         if (got == 0 && s.stream->error().empty()) {
@@ -326,7 +365,7 @@ CAPLIB_PAKET *next_capture_record(Source &s) {
     }
     ++s.report->frames;
     ++s.report->converted;
-    caplib::place_record(header, s.buffer.data(), s.current);
+    caplib::place_record(header, s.stream->last(body.size()), s.current);
     s.current.number = ++s.delivered;
     return &s.current;
 }
@@ -340,11 +379,10 @@ Got next_pcap_frame(Source &s, Frame &f) {
     if (got < sizeof h) return s.cut("a frame header", got, sizeof h);
     Bytes head(h, sizeof h);
     uint32_t caplen = s.u32(head, 8);
-    s.buffer.clear();
-    if (!s.stream->append(s.buffer, caplen)) return s.cut("a frame", s.buffer.size(), caplen);
+    Bytes frame = s.stream->take(caplen);
+    if (frame.size() < caplen) return s.cut("a frame", frame.size(), caplen);
     uint32_t frac = s.u32(head, 4);
-    f = Frame{&s.interfaces[0], s.u32(head, 0), s.nanoseconds ? frac / 1000 : frac,
-              Bytes(s.buffer.data(), caplen), s.u32(head, 12)};
+    f = Frame{&s.interfaces[0], s.u32(head, 0), s.nanoseconds ? frac / 1000 : frac, frame, s.u32(head, 12)};
     return Got::frame;
 }
 
@@ -431,11 +469,12 @@ Got next_pcapng_frame(Source &s, Frame &f) {
         uint32_t least = type == kSectionHeader ? 28 : 12;
         if (length < least || length % 4)
             return s.damaged("the block" + s.at(offset) + " has the length " + std::to_string(length));
-        s.buffer.assign(h + 8, h + (type == kSectionHeader ? 12 : 8));
-        uint32_t rest = length - 8 - static_cast<uint32_t>(s.buffer.size());
-        if (!s.stream->append(s.buffer, rest)) return s.cut("the block" + s.at(offset), s.buffer.size() + 8, length);
-        Bytes body(s.buffer.data(), length - 12);
-        if (s.u32(Bytes(s.buffer.data(), length - 8), length - 12) != length)
+        // The whole block where it lies, its head taken again.
+        s.stream->unread(type == kSectionHeader ? 12 : 8);
+        Bytes block = s.stream->take(length);
+        if (block.size() < length) return s.cut("the block" + s.at(offset), block.size(), length);
+        Bytes body = block.slice(8, length - 12);
+        if (s.u32(block, length - 4) != length)
             return s.damaged("the block" + s.at(offset) + " does not end with its length");
 
         uint32_t interface = 0, fixed = 0, caplen = 0, orig_length = 0;
@@ -501,8 +540,8 @@ CAPLIB_PAKET *next_record(Source &s) {
             ++s.report->no_layer;
             continue;
         }
-        switch (convert(*f.interface->link, f.bytes, f.orig_length, p)) {
-        case Outcome::record:
+        switch (convert(*f.interface->link, f.bytes.begin(), f.bytes.size(), f.orig_length, p)) {
+        case Conversion::record:
             // The file keeps 32 bits of each; the bit patterns go through unchanged.
             p.time.tv_sec = static_cast<int32_t>(static_cast<uint32_t>(f.sec));
             p.time.tv_usec = static_cast<int32_t>(f.usec);
@@ -510,8 +549,8 @@ CAPLIB_PAKET *next_record(Source &s) {
             p.number = ++s.delivered;
             ++s.report->converted;
             return &p;
-        case Outcome::not_carried: ++s.report->not_carried; break;
-        case Outcome::cut_header: ++s.report->cut_header; break;
+        case Conversion::not_carried: ++s.report->not_carried; break;
+        case Conversion::cut_header: ++s.report->cut_header; break;
         }
     }
     return nullptr;
@@ -549,7 +588,7 @@ bool start(Source &s, std::string &why) {
         why = s.stream->error();
         return false;
     }
-    s.stream->unread(head, got);
+    s.stream->unread(got);
     Bytes sniff(head, static_cast<uint32_t>(got));
     uint32_t magic = sniff.le32(0), swapped = sniff.be32(0);
     std::string_view ident(caplib::FILE_IDENT, sizeof caplib::FILE_IDENT);
@@ -638,7 +677,6 @@ CAPLIB_INPUT *open(FILE *f, bool owned, const std::string &label, const char *na
     s->has_name = name != nullptr;
     if (name) s->name = name;
     s->report = &report;
-    s->buffer.reserve(caplib::INITIAL_BUFFER);  // records never point at null
     std::string why;
     if (!start(*s, why)) {
         error = s->stream->error().empty() ? label + ": " + why : "cannot read " + label + ": " + why;

@@ -60,6 +60,16 @@ CAPLIB_INPUT *open_input(const std::string &path, const char *name, InputReport 
 CAPLIB_INPUT *open_input_stream(FILE *stream, const std::string &label, const char *name, InputReport &report,
                                 std::string &error);
 
+// How frames of a pcap link type become records, the same for files and
+// live captures. Null when the link type has no layer code.
+struct LinkIn;
+const LinkIn *find_link(uint32_t link_type);
+
+enum class Conversion { record, not_carried, cut_header };
+// Sets p's layer, direction, data (into the caplen bytes at data), length
+// and orig_length from one captured frame; the other fields stay.
+Conversion convert(const LinkIn &link, const uint8_t *data, uint32_t caplen, uint32_t orig_length, CAPLIB_PAKET &p);
+
 inline std::string plural(uint64_t n, const char *one, const char *many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }

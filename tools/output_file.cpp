@@ -136,6 +136,12 @@ std::string refuse_output(const std::string &path) {
     return "";
 }
 
+bool continues(const std::string &path, long long limit) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 64 &&
+           (limit == 0 || st.st_size < limit);
+}
+
 PendingFile::~PendingFile() { discard(); }
 
 bool PendingFile::create(const std::string &final_path) {

@@ -21,6 +21,10 @@ std::string read_error(const std::string &path, int error);
 // root write anything). Whether it is the input, the input's reader tells.
 std::string refuse_output(const std::string &path);
 
+// Whether the library's appending writer continues a file: one of more
+// than a file header, below the limit (0: none); else it starts anew.
+bool continues(const std::string &path, long long limit);
+
 // An output file that is complete or untouched. create writes under a
 // temporary name beside the file, which commit renames into place (or,
 // for a device or pipe, copies into it); append continues an existing

@@ -40,7 +40,7 @@ constexpr LinkOut kLinkOut[] = {
     {CAPLIB_LAYER_IPX, 113, Prefix::cooked, 0x8137, "ipx"},
     {CAPLIB_LAYER_ARP, 113, Prefix::cooked, 0x0806, "arp"},
 };
-constexpr size_t kLayersOut = std::size(kLinkOut);
+static_assert(std::size(kLinkOut) == kExportLayers);
 
 const LinkOut *find_layer(uint32_t layer) {
     for (const LinkOut &l : kLinkOut)
@@ -58,7 +58,7 @@ struct LayerFile {
 struct PcapSink {
     CAPLIB_OUTPUT pub;  // first: the object is its own priv
     std::string path;
-    std::array<LayerFile, kLayersOut> files;
+    std::array<LayerFile, kExportLayers> files;
     std::vector<u_char> frame;
     PcapWriteReport *report = nullptr;
 };
@@ -88,36 +88,18 @@ bool start_file(PcapSink *s, size_t index) {
 
 int sink_paket(CAPLIB_OUTPUT *out, CAPLIB_PAKET *p) {
     PcapSink *s = static_cast<PcapSink *>(out->priv);
-    const LinkOut *link = find_layer(p->layer);
-    if (!link) {
-        ++s->report->skipped_layers[p->layer];
-        return CAPLIB_OK;
+    ExportFrame frame;
+    switch (export_frame(*p, s->frame, frame)) {
+    case ExportFit::no_link_type: ++s->report->skipped_layers[p->layer]; return CAPLIB_OK;
+    case ExportFit::too_long: ++s->report->too_long; return CAPLIB_OK;
+    case ExportFit::frame: break;
     }
-    uint32_t prefix = link->prefix == Prefix::cooked ? 16 : 0;
-    if (p->length > kMaxPcapFrame - prefix) {
-        ++s->report->too_long;
-        return CAPLIB_OK;
-    }
-    size_t index = static_cast<size_t>(link - kLinkOut);
-    LayerFile &f = s->files[index];
-    if (!f.dumper && !start_file(s, index)) {
+    LayerFile &f = s->files[frame.slot];
+    if (!f.dumper && !start_file(s, frame.slot)) {
         s->report->error = open_error(s->path, errno);
         return CAPLIB_ERR_WRITE;
     }
-    s->frame.assign(prefix, 0);
-    if (link->prefix == Prefix::cooked) {
-        put16(&s->frame[0], p->direction ? kCookedOutgoing : 0);
-        put16(&s->frame[2], kArphrdNone);
-        put16(&s->frame[14], link->protocol);  // no address: its length stays 0
-    }
-    s->frame.insert(s->frame.end(), p->data, p->data + p->length);
-
-    pcap_pkthdr h{};
-    h.ts.tv_sec = static_cast<uint32_t>(p->time.tv_sec);
-    h.ts.tv_usec = static_cast<uint32_t>(p->time.tv_usec);
-    h.caplen = static_cast<uint32_t>(s->frame.size());
-    h.len = p->orig_length > UINT32_MAX - prefix ? UINT32_MAX : p->orig_length + prefix;
-    pcap_dump(reinterpret_cast<u_char *>(f.dumper), &h, s->frame.data());
+    pcap_dump(reinterpret_cast<u_char *>(f.dumper), &frame.header, frame.bytes);
     // pcap_dump says nothing: the stream's error flag tells, while errno
     // still names the cause.
     if (std::ferror(pcap_dump_file(f.dumper))) {
@@ -149,7 +131,7 @@ void sink_close(CAPLIB_OUTPUT *out, int result) {
             pcap_dump_close(f.dumper);
             f.dumper = nullptr;
         }
-        for (size_t i = 0; i < kLayersOut && report.error.empty(); ++i) {
+        for (size_t i = 0; i < kExportLayers && report.error.empty(); ++i) {
             LayerFile &f = s->files[i];
             if (!f.dead) continue;
             std::string target = used > 1 ? layer_file_name(s->path, i) : s->path;
@@ -173,6 +155,32 @@ void sink_close(CAPLIB_OUTPUT *out, int result) {
 }
 
 }  // namespace
+
+ExportFit export_frame(const CAPLIB_PAKET &p, std::vector<u_char> &buffer, ExportFrame &f) {
+    const LinkOut *link = find_layer(p.layer);
+    if (!link) return ExportFit::no_link_type;
+    uint32_t prefix = link->prefix == Prefix::cooked ? 16 : 0;
+    if (p.length > kMaxPcapFrame - prefix) return ExportFit::too_long;
+    f.slot = static_cast<size_t>(link - kLinkOut);
+    f.link_type = link->link_type;
+    f.header = pcap_pkthdr{};
+    f.header.ts.tv_sec = static_cast<uint32_t>(p.time.tv_sec);
+    f.header.ts.tv_usec = static_cast<uint32_t>(p.time.tv_usec);
+    f.header.caplen = p.length + prefix;
+    f.header.len = p.orig_length > UINT32_MAX - prefix ? UINT32_MAX : p.orig_length + prefix;
+    f.bytes = p.data;
+    if (prefix) {
+        buffer.assign(prefix, 0);
+        put16(&buffer[0], p.direction ? kCookedOutgoing : 0);
+        put16(&buffer[2], kArphrdNone);
+        put16(&buffer[14], link->protocol);  // no address: its length stays 0
+        buffer.insert(buffer.end(), p.data, p.data + p.length);
+        f.bytes = buffer.data();
+    }
+    return ExportFit::frame;
+}
+
+int export_link_type(size_t slot) { return kLinkOut[slot].link_type; }
 
 std::string PcapWriteReport::skipped_text(const std::string &path) const {
     uint64_t layers = 0;
@@ -205,7 +213,7 @@ CAPLIB_OUTPUT *pcap_output(const std::string &path, PcapWriteReport &report, std
 
 std::vector<std::string> pcap_output_names(const std::string &path) {
     std::vector<std::string> names{path};
-    for (size_t i = 0; i < kLayersOut; ++i) names.push_back(layer_file_name(path, i));
+    for (size_t i = 0; i < kExportLayers; ++i) names.push_back(layer_file_name(path, i));
     return names;
 }
 

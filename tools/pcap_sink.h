@@ -3,6 +3,8 @@
 // public slots like any caller's.
 #pragma once
 
+#include <pcap/pcap.h>
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -21,6 +23,24 @@ inline bool has_extension(const std::string &path, std::string_view ext) {
 
 // libpcap's readers refuse larger frames, so the writer keeps within it.
 inline constexpr uint32_t kMaxPcapFrame = 262144;
+
+// A record as export writes it into pcap: the link type of its layer,
+// the packet header and the bytes (the Linux cooked header in front for
+// IPX and ARP). slot tells the layers with a link type apart, 0 to
+// kExportLayers - 1.
+inline constexpr size_t kExportLayers = 6;
+struct ExportFrame {
+    size_t slot;
+    int link_type;
+    pcap_pkthdr header;
+    const u_char *bytes;
+};
+enum class ExportFit { frame, no_link_type, too_long };
+// Fills f for record p; a header put in front is built in buffer, which
+// must outlive the use of f.bytes.
+ExportFit export_frame(const CAPLIB_PAKET &p, std::vector<u_char> &buffer, ExportFrame &f);
+// The link type of a slot.
+int export_link_type(size_t slot);
 
 struct PcapWriteReport {
     std::vector<std::pair<std::string, uint64_t>> files;  // written: name, frames

@@ -92,7 +92,7 @@ table <<'EOF'
 2|caplib trace --layer ip a.eth|caplib: trace has no option --layer\n(see caplib trace --help)
 2|caplib trace --hex=1 a.eth|caplib: --hex takes no value\n(see caplib trace --help)
 2|caplib trace a.eth --sep|caplib: --sep needs a value\n(see caplib trace --help)
-2|caplib trace -r a.eth b.eth|caplib: trace takes one capture file\n(see caplib trace --help)
+2|caplib import a.eth b.eth c|caplib: import takes a capture and an output capture file\n(see caplib import --help)
 2|caplib copy a.eth|caplib: copy takes an input and an output capture file\n(see caplib copy --help)
 2|caplib copy a.eth b.eth --append-limit -5|$limit '-5'\n(see caplib copy --help)
 2|caplib copy a.eth b.eth --append-limit=|$limit ''\n(see caplib copy --help)

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Filter expressions on the reading commands: the records each keeps of
+# the sample capture and the real captures beside the project, checked
+# against tcpdump on the exported pcap when it is installed; numbers kept
+# in the trace; copy, export and info filtered; the errors.
+set -u
+tool=$1
+src=$2
+sample="$src/examples/sample.eth"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+export TZ=UTC
+. "$(dirname "$0")/cli_lib.sh"
+
+numbers() { grep -o '^[0-9]*\. ' | tr -d '. ' | tr '\n' ' ' | sed 's/ $//'; }
+
+# FILE (S the sample, C/ the captures)|EXPRESSION|how many kept: the first six
+while IFS='|' read -r file expression want; do
+  file=${file/#S/$sample}
+  file=${file/#C/$src/../shared/captures}
+  check "trace $file $expression" 0 "$tool" trace "$file" $expression
+  got=$(numbers <"$tmp/out")
+  n=$(wc -w <<<"$got")
+  [ "$n: $(cut -d' ' -f1-6 <<<"$got")" = "$want" ] || fail "$file '$expression' keeps $n: $got, expected $want"
+  command -v tcpdump >/dev/null || continue
+  rm -rf "$tmp/x" && mkdir "$tmp/x" && "$tool" export "$file" "$tmp/x/x.pcap" 2>/dev/null
+  for p in "$tmp"/x/*.pcap; do  # tcpdump fails on a link type it does not compile for: none kept
+    k=$(tcpdump -nn --count -r "$p" "$expression" 2>/dev/null | cut -d' ' -f1)
+    n=$((n - ${k:-0}))
+  done
+  [ "$n" = 0 ] || fail "$file '$expression': tcpdump keeps $n fewer of the exported frames"
+done <<'EOF'
+S|udp port 137|1: 5
+S|ipx|2: 8 12
+S|arp|2: 4 13
+S|tcp|2: 6 11
+S|not ip|7: 1 2 4 8 9 12
+C/netbios-browse.pcap|udp port 137|36: 4 5 6 8 9 10
+C/ipx-netbios.pcap|ipx|64: 1 2 3 4 5 6
+C/pppoe-session-lcp.pcap|pppoes|2: 1 2
+C/pppoe-discovery-2.pcap|pppoed|2: 1 2
+C/ppp-ip-icmp.pcap|icmp|9: 2 4 6 8 10 12
+C/mixed-ethernet.pcap|tcp[tcpflags] & tcp-syn != 0|252: 55 56 70 71 158 159
+C/mixed-ethernet.pcap|vlan|24: 1 2 3 4 5 6
+EOF
+
+# A filtered trace shows each record it keeps as the whole trace does.
+check trace-hex 0 "$tool" trace -x "$sample"
+awk -v RS= -v ORS='\n\n' '$1 == "3." || $1 == "5." || $1 == "7." || $1 == "10."' "$tmp/out" >"$tmp/want"
+check trace-hex-filtered 0 "$tool" trace -x "$sample" ip and not tcp
+awk -v RS= -v ORS='\n\n' 1 "$tmp/out" | cmp -s - "$tmp/want" || fail "trace -x ip and not tcp differs from the whole trace"
+
+check copy 0 "$tool" copy "$sample" "$tmp/c.eth" udp or arp
+"$tool" info "$tmp/c.eth" | grep -q '^records: 4$' || fail "copy: $("$tool" info "$tmp/c.eth")"
+check export 0 "$tool" export "$sample" "$tmp/e.pcap" ipx
+expect_err export "caplib: $sample mixes layers, written as one pcap file per layer: $tmp/e-ethernet.pcap (1 frame), \
+$tmp/e-ipx.pcap (1 frame)"
+# A layer the expression does not compile for keeps nothing, and says so.
+check info 0 "$tool" info "$sample" ether broadcast
+grep -q '^records: 4$' "$tmp/out" || fail "info: $(cat "$tmp/out")"
+expect_err info "caplib: the filter does not compile for PPP records (link type 9: not a broadcast link); 3 left out
+caplib: the filter does not compile for IP records (link type 228: not a broadcast link); 1 left out
+caplib: the filter does not compile for IPX records (link type 113: not a broadcast link); 1 left out
+caplib: the filter does not compile for ARP records (link type 113: not a broadcast link); 1 left out"
+# One that compiles for none is a usage error, before the input is opened.
+check bad-filter 2 "$tool" copy "$tmp/missing.eth" "$tmp/o.eth" udp port 70000
+expect_err bad-filter "caplib: the filter does not compile: illegal port number 70000 > 65535
+(see caplib copy --help)"
+
+[ "$failures" = 0 ] || exit 1
+echo "filter tests passed"

@@ -1,0 +1,48 @@
+// The text trace of one record at a time, exactly as the library's text
+// writer prints it, but under a number the caller gives: a filtered trace
+// keeps the numbers of its input. Nothing is shared between objects, and
+// nothing is allocated per record.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "caplib.h"
+
+namespace caplib_tool {
+
+class TraceText {
+public:
+    static constexpr size_t kLine = 8192;  // the line buffer of the library's writer
+
+    TraceText(std::string separator, bool hex);
+
+    // The header line, the decoded lines and, with hex, the hex dump of p
+    // numbered number; empty when the header line does not fit the line
+    // buffer. Valid until the next call.
+    std::string_view compose(const CAPLIB_PAKET &p, uint32_t number);
+
+private:
+    std::string_view time_text(const CAPLIB_TIMEVAL &t);
+
+    std::string sep_;
+    bool hex_;
+    // The time text of the last second seen, its milliseconds patched per
+    // record: converting a second costs a time-zone lookup. Keyed by the
+    // exact second, it stays right across daylight-saving switches.
+    int64_t second_ = INT64_MIN;
+    bool dated_ = false;  // false: "?DATE?", which has no milliseconds
+    size_t time_len_ = 0;
+    char time_[64];
+    char text_[2 * kLine];  // the record's text, its dump behind it
+};
+
+// A sink that prints each record with TraceText under the record's own
+// number into stream, flushed after each record unless buffered. paket
+// returns -1 when the header line does not fit, -2 when writing fails
+// (errno set). The stream stays open.
+CAPLIB_OUTPUT *trace_output(FILE *stream, const std::string &separator, bool hex, bool buffered);
+
+}  // namespace caplib_tool
