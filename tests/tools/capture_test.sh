@@ -9,19 +9,16 @@ tool=$1
 tmp=$(mktemp -d)
 pids=""
 trap 'kill $pids 2>/dev/null; rm -rf "$tmp"' EXIT
+cd "$tmp" || exit 1
 export TZ=UTC
-. "$(dirname "$0")/cli_lib.sh"
+. "$(dirname "$0")/lib.sh"
 
-while IFS='|' read -r args message; do
-  read -r -a argv <<<"$args"
-  check "usage: $args" 2 "$tool" capture "${argv[@]}"
-  expect_err "usage: $args" "caplib: $message
-(see caplib capture --help)"
-done <<'EOF'
--w a.eth|capture needs -i INTERFACE
--i lo -w a.eth -C 1000|-C and -W go together
--i lo -w a.eth -C 1000 -W 2 --append-limit 9|a ring (-C) continues its file by its own size, without --append-limit
--i lo -w a.eth -x|-x is for the trace, without -w
+see="\n(see caplib capture --help)"
+table <<'EOF'
+2|caplib capture -w a.eth|caplib: capture needs -i INTERFACE$see
+2|caplib capture -i lo -w a.eth -C 1000|caplib: -C and -W go together$see
+2|caplib capture -i lo -w a.eth -C 1000 -W 2 --append-limit 9|caplib: a ring (-C) continues its file by its own size, without --append-limit$see
+2|caplib capture -i lo -w a.eth -x|caplib: -x is for the trace, without -w$see
 EOF
 
 if (((0x$(awk '/^CapEff:/ {print $2}' /proc/self/status) >> 13 & 1) == 0)); then
@@ -30,6 +27,7 @@ if (((0x$(awk '/^CapEff:/ {print $2}' /proc/self/status) >> 13 & 1) == 0)); then
   exit 77
 fi
 
+run 1 "caplib: nosuch0: No such device exists" "caplib capture -i nosuch0"
 port=$((40000 + RANDOM % 20000))
 ready="caplib: capturing on lo, link type 1 (EN10MB)"
 start() {  # name, options: a capture in the background once it listens; pid
@@ -50,9 +48,8 @@ finish() {  # name, pid, exit status, the line after the first on standard error
   local got=$?
   [ "$got" = "$3" ] || fail "$1: exit $got, expected $3"
   # The kernel counts both copies of a looped-back frame.
-  sed 's/, [0-9]* received by filter, 0 dropped/, N received by filter, 0 dropped/' "$tmp/$1.err" >"$tmp/err"
-  expect_err "$1" "$ready
-$4"
+  [ "$(sed 's/, [0-9]* received by filter, 0 dropped/, N received by filter, 0 dropped/' "$tmp/$1.err")" = "$ready
+$4" ] || fail "$1: standard error: $(cat "$tmp/$1.err")"
 }
 untimed() { sed 's/^\([0-9]*\. \)[0-9.]* [0-9:.]* /\1/' "$@"; }
 payloads() { "$tool" trace -x "$1" | grep -o 'cap-[0-9]' | tr '\n' ' '; }
@@ -106,11 +103,7 @@ pad=$(printf 'x%.0s' {1..53})
 limit=1 start limit -w "$tmp/l.eth" -c 9 udp port $port
 send cap-{1..9}$pad
 finish limit $pid 1 "caplib: writing $tmp/l.eth failed: File too large; 5 records kept"
-check limited 0 "$tool" info "$tmp/l.eth"
-grep -q '^records: 5$' "$tmp/out" || fail "limited: $(cat "$tmp/out")"
-
-check no-device 1 "$tool" capture -i nosuch0
-expect_err no-device "caplib: nosuch0: No such device exists"
+run 0 "" 'caplib info "$tmp/l.eth"' "grep -qx 'records: 5' out"
 
 [ "$failures" = 0 ] || exit 1
 echo "capture tests passed"

@@ -12,24 +12,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 cd "$tmp" || exit 1
 export TZ=UTC
-failures=0
-
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-caplib() { "$tool" "$@"; }
-# run STATUS STDERR COMMAND [CHECK]: COMMAND (shell text; its output goes
-# to out and err) ends with STATUS and writes exactly STDERR ('\n' breaks
-# a line), then CHECK (shell text) holds.
-run() {
-  eval "$3" >out 2>err
-  local got=$?
-  [ "$got" = "$1" ] || fail "$3: exit $got, expected $1"
-  [ "$(cat err)" = "$(printf '%b' "$2")" ] || fail "$3: standard error:
-$(cat err)"
-  [ -z "${4:-}" ] || eval "$4" || fail "$3: not $4"
-}
-# Rows of STATUS|COMMAND|STDERR|CHECK for run, STDERR naming variables, and # comments.
-table() { while IFS='|' read -r want cmd err check; do
-  [[ $want = \#* ]] || { eval "err=\"$err\""; run "$want" "$err" "$cmd" "$check"; }; done; }
+. "$(dirname "$0")/lib.sh"
 # has N FILE: N records in FILE, a trace (out) or a capture of any format.
 has() {
   if [ "$2" = out ]; then [ "$(grep -c '^[0-9]*\. ' out)" = "$1" ]; else

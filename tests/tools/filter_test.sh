@@ -9,8 +9,9 @@ src=$2
 sample="$src/examples/sample.eth"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
+cd "$tmp" || exit 1
 export TZ=UTC
-. "$(dirname "$0")/cli_lib.sh"
+. "$(dirname "$0")/lib.sh"
 
 numbers() { grep -o '^[0-9]*\. ' | tr -d '. ' | tr '\n' ' ' | sed 's/ $//'; }
 
@@ -18,13 +19,13 @@ numbers() { grep -o '^[0-9]*\. ' | tr -d '. ' | tr '\n' ' ' | sed 's/ $//'; }
 while IFS='|' read -r file expression want; do
   file=${file/#S/$sample}
   file=${file/#C/$src/../shared/captures}
-  check "trace $file $expression" 0 "$tool" trace "$file" $expression
-  got=$(numbers <"$tmp/out")
+  run 0 "" 'caplib trace "$file" $expression'
+  got=$(numbers <out)
   n=$(wc -w <<<"$got")
   [ "$n: $(cut -d' ' -f1-6 <<<"$got")" = "$want" ] || fail "$file '$expression' keeps $n: $got, expected $want"
   command -v tcpdump >/dev/null || continue
-  rm -rf "$tmp/x" && mkdir "$tmp/x" && "$tool" export "$file" "$tmp/x/x.pcap" 2>/dev/null
-  for p in "$tmp"/x/*.pcap; do  # tcpdump fails on a link type it does not compile for: none kept
+  rm -rf x && mkdir x && caplib export "$file" x/x.pcap 2>/dev/null
+  for p in x/*.pcap; do  # tcpdump fails on a link type it does not compile for: none kept
     k=$(tcpdump -nn --count -r "$p" "$expression" 2>/dev/null | cut -d' ' -f1)
     n=$((n - ${k:-0}))
   done
@@ -45,27 +46,20 @@ C/mixed-ethernet.pcap|vlan|24: 1 2 3 4 5 6
 EOF
 
 # A filtered trace shows each record it keeps as the whole trace does.
-check trace-hex 0 "$tool" trace -x "$sample"
-awk -v RS= -v ORS='\n\n' '$1 == "3." || $1 == "5." || $1 == "7." || $1 == "10."' "$tmp/out" >"$tmp/want"
-check trace-hex-filtered 0 "$tool" trace -x "$sample" ip and not tcp
-awk -v RS= -v ORS='\n\n' 1 "$tmp/out" | cmp -s - "$tmp/want" || fail "trace -x ip and not tcp differs from the whole trace"
-
-check copy 0 "$tool" copy "$sample" "$tmp/c.eth" udp or arp
-"$tool" info "$tmp/c.eth" | grep -q '^records: 4$' || fail "copy: $("$tool" info "$tmp/c.eth")"
-check export 0 "$tool" export "$sample" "$tmp/e.pcap" ipx
-expect_err export "caplib: $sample mixes layers, written as one pcap file per layer: $tmp/e-ethernet.pcap (1 frame), \
-$tmp/e-ipx.pcap (1 frame)"
-# A layer the expression does not compile for keeps nothing, and says so.
-check info 0 "$tool" info "$sample" ether broadcast
-grep -q '^records: 4$' "$tmp/out" || fail "info: $(cat "$tmp/out")"
-expect_err info "caplib: the filter does not compile for PPP records (link type 9: not a broadcast link); 3 left out
+caplib trace -x "$sample" | awk -v RS= -v ORS='\n\n' '$1 == "3." || $1 == "5." || $1 == "7." || $1 == "10."' >want
+run 0 "" 'caplib trace -x "$sample" ip and not tcp' "awk -v RS= -v ORS='\n\n' 1 out | cmp -s - want"
+run 0 "" 'caplib copy "$sample" c.eth udp or arp' "caplib info c.eth | grep -qx 'records: 4'"
+run 0 "caplib: $sample mixes layers, written as one pcap file per layer: e-ethernet.pcap (1 frame), e-ipx.pcap (1 frame)" \
+  'caplib export "$sample" e.pcap ipx'
+# A layer the expression does not compile for keeps nothing, and says so;
+# one that compiles for none is a usage error, before the input is opened.
+run 0 "caplib: the filter does not compile for PPP records (link type 9: not a broadcast link); 3 left out
 caplib: the filter does not compile for IP records (link type 228: not a broadcast link); 1 left out
 caplib: the filter does not compile for IPX records (link type 113: not a broadcast link); 1 left out
-caplib: the filter does not compile for ARP records (link type 113: not a broadcast link); 1 left out"
-# One that compiles for none is a usage error, before the input is opened.
-check bad-filter 2 "$tool" copy "$tmp/missing.eth" "$tmp/o.eth" udp port 70000
-expect_err bad-filter "caplib: the filter does not compile: illegal port number 70000 > 65535
-(see caplib copy --help)"
+caplib: the filter does not compile for ARP records (link type 113: not a broadcast link); 1 left out" \
+  'caplib info "$sample" ether broadcast' "grep -qx 'records: 4' out"
+run 2 "caplib: the filter does not compile: illegal port number 70000 > 65535\n(see caplib copy --help)" \
+  'caplib copy missing.eth o.eth udp port 70000'
 
 [ "$failures" = 0 ] || exit 1
 echo "filter tests passed"
