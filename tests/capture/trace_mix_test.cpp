@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,7 +15,6 @@
 #include "support.h"
 
 using namespace caplib_test;
-using fuzz::format;
 using fuzz::reference_dump;
 
 namespace {
@@ -122,98 +120,5 @@ INSTANTIATE_TEST_SUITE_P(Mix, TraceMix,
                          ::testing::Values(MixCase{"Ethernet", caplib_mix::Kind::ethernet, 20000, "\n"},
                                            MixCase{"Ppp", caplib_mix::Kind::ppp, 5000, "\r\n"}),
                          [](const ::testing::TestParamInfo<MixCase> &info) { return info.param.name; });
-
-// Records around both switches of the zone: the cached text must follow
-// the clock, including the hour that repeats in autumn.
-TEST(TraceTime, AcrossDaylightSavingSwitches) {
-#if defined(_WIN32)
-    GTEST_SKIP() << "Windows' runtime applies its own switch dates to a TZ rule";
-#endif
-    ZoneGuard zone(kZone);
-    struct Case {
-        int32_t sec, usec;
-        const char *text;
-    } cases[] = {
-        {1774745999, 999000, "29.03.2026 01:59:59.999"},  // last second of winter time
-        {1774746000, 0, "29.03.2026 03:00:00.000"},
-        {1774746000, 500000, "29.03.2026 03:00:00.500"},
-        {1792889999, 0, "25.10.2026 02:59:59.000"},  // last second of summer time
-        {1792890000, 1000, "25.10.2026 02:00:00.001"},  // the hour again
-        {1792889999, 2000, "25.10.2026 02:59:59.002"},  // back in time: the cache follows
-        {-1, -5000, "01.01.1970 00:59:59.-05"},  // a negative remainder prints as it did
-    };
-    std::vector<OwnedRecord> recs;
-    std::string want;
-    uint32_t n = 0;
-    for (const Case &c : cases) {
-        OwnedRecord r;
-        r.name = "t";
-        r.paket.layer = 9;
-        r.paket.time = {c.sec, c.usec};
-        recs.push_back(r);
-        want += format("\n%u. %s t ??? <<< 0/0 Normal\n", ++n, c.text);
-    }
-    TempDir dir;
-    std::string base = dir.path("dst");
-    CAPLIB_OUTPUT *out = CAPLIB_output_ascii(base.c_str(), nullptr, 0);
-    ASSERT_NE(out, nullptr);
-    for (OwnedRecord &r : recs) ASSERT_EQ(CAPLIB_output_paket(out, r.get()), 0);
-    CAPLIB_output_close(out, 0);
-    EXPECT_EQ(read_text_file(base + ".log"), want);
-}
-
-// The default flushes every record; buffered output reaches the file when
-// the buffer fills or the writer closes.
-TEST(TraceModes, DefaultFlushesEachRecordBufferedHoldsBack) {
-    TempDir dir;
-    OwnedRecord r;
-    r.name = "x";
-    r.paket.layer = 9;
-    size_t record = 0;  // bytes of one record's text
-    for (uint32_t flags : {0u, CAPLIB_ASCII_BUFFERED}) {
-        std::string base = dir.path(flags ? "buffered" : "flushed");
-        CAPLIB_OUTPUT *out = CAPLIB_output_ascii(base.c_str(), nullptr, flags);
-        ASSERT_NE(out, nullptr);
-        ASSERT_EQ(CAPLIB_output_paket(out, r.get()), 0);
-        size_t first = read_text_file(base + ".log").size();
-        ASSERT_EQ(CAPLIB_output_paket(out, r.get()), 0);
-        size_t second = read_text_file(base + ".log").size();
-        CAPLIB_output_close(out, 0);
-        size_t closed = read_text_file(base + ".log").size();
-        if (!flags) record = first;
-        EXPECT_GT(record, 0u);
-        EXPECT_EQ(first, flags ? 0 : record) << flags;
-        EXPECT_EQ(second, flags ? 0 : 2 * record) << flags;
-        EXPECT_EQ(closed, 2 * record) << flags;
-    }
-    EXPECT_EQ(read_text_file(dir.path("buffered.log")), read_text_file(dir.path("flushed.log")));
-}
-
-// A device that takes no data: the default fails on the first record, the
-// buffered writer on the record whose write meets the full buffer.
-TEST(TraceModes, WriteFailuresAreReported) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    TempDir dir;
-    OwnedRecord r;
-    r.name = "x";
-    r.paket.layer = 9;
-    for (uint32_t flags : {0u, CAPLIB_ASCII_BUFFERED, CAPLIB_ASCII_BUFFERED | CAPLIB_ASCII_HEXDUMP}) {
-        std::string base = dir.path("full" + std::to_string(flags));
-        std::filesystem::create_symlink("/dev/full", base + ".log");
-        CAPLIB_OUTPUT *out = CAPLIB_output_ascii(base.c_str(), nullptr, flags);
-        ASSERT_NE(out, nullptr);
-        int rc = 0;
-        uint32_t written = 0;
-        while (rc == 0 && written < 1000000) {
-            rc = CAPLIB_output_paket(out, r.get());
-            if (rc == 0) ++written;
-        }
-        CAPLIB_output_close(out, rc);
-        EXPECT_EQ(rc, CAPLIB_ERR_WRITE) << flags;
-        if (flags == 0) {
-            EXPECT_EQ(written, 0u);
-        }
-    }
-}
 
 }  // namespace
