@@ -62,6 +62,11 @@ Frame cat(std::initializer_list<Frame> parts) {
 
 Frame ascii(std::string_view text) { return Frame(text.begin(), text.end()); }
 
+Frame be16(uint32_t v) { return {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)}; }
+Frame be32(uint32_t v) { return cat({be16(v >> 16), be16(v & 0xFFFF)}); }
+Frame le16(uint32_t v) { return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
+Frame le32(uint32_t v) { return cat({le16(v & 0xFFFF), le16(v >> 16)}); }
+
 Frame head(const Frame &f, size_t n) { return Frame(f.begin(), f.begin() + static_cast<long>(std::min(n, f.size()))); }
 
 std::unique_ptr<uint8_t[]> exact_copy(const uint8_t *bytes, size_t n) {

@@ -20,6 +20,11 @@ Frame cat(std::initializer_list<Frame> parts);
 Frame ascii(std::string_view text);
 // The first n bytes of a frame.
 Frame head(const Frame &f, size_t n);
+// Numbers in network and in little-endian byte order.
+Frame be16(uint32_t v);
+Frame be32(uint32_t v);
+Frame le16(uint32_t v);
+Frame le32(uint32_t v);
 
 // An exact-size heap copy of n bytes, so that the sanitizers catch a read
 // one past the end.

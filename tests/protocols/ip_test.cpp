@@ -9,8 +9,6 @@ namespace {
 
 constexpr uint32_t kPpp = 0, kEth = 1, kTr = 2, kIp = 3;
 
-Frame be16(uint32_t v) { return {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)}; }
-Frame be32(uint32_t v) { return cat({be16(v >> 16), be16(v & 0xFFFF)}); }
 
 // IPv4 from 10.0.0.1 to 10.0.0.2, identification bytes 34 12 on the wire.
 Frame ip4(uint8_t proto, uint16_t flags = 0, uint8_t ihl = 5) {

@@ -14,10 +14,6 @@ using caplib::PROTO_NBDS, caplib::PROTO_NBNS, caplib::PROTO_NBSS, caplib::PROTO_
 
 namespace {
 
-Frame be16(uint32_t v) { return {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)}; }
-Frame be32(uint32_t v) { return cat({be16(v >> 16), be16(v & 0xFFFF)}); }
-Frame le16(uint32_t v) { return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
-Frame le32(uint32_t v) { return cat({le16(v & 0xFFFF), le16(v >> 16)}); }
 Frame cstr(std::string_view s) { return cat({ascii(s), {0}}); }
 // A zero-terminated little-endian 16-bit string.
 Frame wstr(std::string_view s) {
@@ -86,13 +82,8 @@ Frame session(const Frame &smb_bytes) { return cat({hex("0000"), be16(static_cas
 // A mailslot transaction request (17 words, the data offset in word 12)
 // carrying `message` to the mailslot `name`.
 Frame trans(std::string_view name, const Frame &message) {
-    std::vector<uint16_t> words(17, 0);
-    words[11] = static_cast<uint16_t>(message.size());
-    words[12] = static_cast<uint16_t>(35 + 2 * 17 + name.size() + 1);
-    words[13] = 3;
-    words[14] = words[15] = 1;
-    words[16] = 2;
-    return smb(0x25, 0, words, cat({cstr(name), message}));
+    const uint16_t size = static_cast<uint16_t>(message.size()), at = static_cast<uint16_t>(35 + 2 * 17 + name.size() + 1);
+    return smb(0x25, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, size, at, 3, 1, 1, 2}, cat({cstr(name), message}));
 }
 Frame browse(const Frame &m) { return trans("\\MAILSLOT\\BROWSE", m); }
 Frame netlogon(const Frame &m) { return trans("\\MAILSLOT\\NET\\NETLOGON", m); }
@@ -113,15 +104,6 @@ Frame samlogon(uint32_t dss, const Frame &domain_id) {
                 hex("000000"), le32(11), le16(0xFFFF), le16(0xFFFE)});
 }
 
-// Ethernet II and IPv4 from 192.168.0.5 to 192.168.0.255 around UDP or TCP
-// from and to one port.
-Frame ipv4(uint8_t proto, const Frame &payload) {
-    return cat({hex("FFFFFFFFFFFF 00A0C5110233 0800 4500"), be16(20 + payload.size()), hex("1234 0000 80"), {proto}, hex("0000 C0A80005 C0A800FF"), payload});
-}
-Frame udp_frame(uint16_t port, const Frame &payload) {
-    return ipv4(17, cat({be16(port), be16(port), be16(8 + payload.size()), hex("0000"), payload}));
-}
-Frame tcp_frame(const Frame &payload) { return ipv4(6, cat({hex("0401 008B 000003E8 000007D0 5018 2000 0000 0000"), payload})); }
 Frame patch(Frame f, size_t at, uint8_t v) {
     f[at] = v;
     return f;
@@ -335,8 +317,6 @@ TEST(SmbText, LimitsAndRing) {
 }
 
 const Rows kStack = samples({
-    {"browser mailslot behind UDP", kEth, udp_frame(138, dgram(0x11, 0x02, cat({nb_encode("PC1", 0), nb_encode("WORKGROUP", 0x1D), browse(hex("0E01"))}))), "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x0800\nIP 192.168.0.5 --> 192.168.0.255 Protocol=UDP\nPort 138->138\nDGRAM msg_type=direct-group B-Node F=1 M=0 dgmid=32769\n  src=192.168.0.5:138 len=156 off=0\n  src=PC1(0/Workstation) dest=WORKGROUP(1d/Main-Browser) dsize=88\nSMB-request \"trans\"\n   size=19968 cls=0 reh=0 err=0 flg=0x0 flg2=0x0\n   tid=0 pid=0 uid=0 mid=0 wct=17\n [00]=    0/0x0000 [01]=    0/0x0000 [02]=    0/0x0000 [03]=    0/0x0000 [04]=    0/0x0000 [05]=    0/0x0000\n [06]=    0/0x0000 [07]=    0/0x0000 [08]=    0/0x0000 [09]=    0/0x0000 [10]=    0/0x0000\n [11]=    2/0x0002 [12]=   86/0x0056 [13]=    3/0x0003 [14]=    1/0x0001 [15]=    1/0x0001\n [16]=    2/0x0002\nBROWSER reset state=0x1\n"},
-    {"negotiate behind TCP", kEth, tcp_frame(cat({hex("0000002F"), smb(0x72, 0x18, {}, cat({hex("02"), cstr("NT LM 0.12")}))})), "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x0800\nIP 192.168.0.5 --> 192.168.0.255 Protocol=TCP\nPort 1025->139 ACK,PSH seq=1000 ack=2000 win=8192\nSMB-request \"negotiate protocol\"\n   size=47 cls=0 reh=0 err=0 flg=0x18 flg2=0x0\n   tid=0 pid=0 uid=0 mid=0 wct=0\n   \"NT LM 0.12\"\n"},
     {"captured domain announcement", kEth, hex(
         "ffffffffffff00042357a57a0800450000ed3889000080117c2ec0a801f9c0a801ff008a008a00d943de110e891fc0a8"
         "01f9008a00c30000204545454b4641444a444646444441454b4341434143414341434143414341414100204142414346"
