@@ -18,11 +18,7 @@ void set_time_zone(const char *tz) {
     _putenv_s("TZ", tz ? tz : "");
     _tzset();
 #else
-    if (tz) {
-        setenv("TZ", tz, 1);
-    } else {
-        unsetenv("TZ");
-    }
+    tz ? setenv("TZ", tz, 1) : unsetenv("TZ");
     tzset();
 #endif
 }
@@ -36,21 +32,12 @@ ZoneGuard::ZoneGuard() {
 ZoneGuard::~ZoneGuard() { set_time_zone(had_ ? saved_.c_str() : nullptr); }
 
 Frame hex(std::string_view text) {
+    std::string digits;
+    for (char c : text)
+        if (!std::isspace(static_cast<unsigned char>(c))) digits += c;
+    if (digits.size() % 2 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) ADD_FAILURE() << "bad hex " << text;
     Frame out;
-    int hi = -1;
-    for (char c : text) {
-        if (std::isspace(static_cast<unsigned char>(c))) continue;
-        int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                                                            : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10;
-        if (v < 0 || v > 15) ADD_FAILURE() << "bad hex digit " << c;
-        if (hi < 0) {
-            hi = v;
-        } else {
-            out.push_back(static_cast<uint8_t>(hi << 4 | v));
-            hi = -1;
-        }
-    }
-    if (hi >= 0) ADD_FAILURE() << "odd number of hex digits";
+    for (size_t i = 0; i + 1 < digits.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
     return out;
 }
 

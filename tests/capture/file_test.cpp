@@ -59,7 +59,7 @@ TEST(CaptureFile, BytesOfHeaderAndRecords) {
     CAPLIB_PAKET &p = recs[0].paket;
     p.tag = 0x12345;
     p.channel = 7;
-    p.direction = 0x10000;  // only the low 16 bits are kept
+    p.direction = 0x10002;  // only the low 16 bits are kept
     p.attribute = 4;
     p.time = {0x01020304, 0x0A0B0C};
     p.orig_length = 99;
@@ -73,35 +73,17 @@ TEST(CaptureFile, BytesOfHeaderAndRecords) {
 
     EXPECT_EQ(read_file(dir.path("f.eth")),
               cat({hex("11470000"), ascii("ZEK Capture"), hex("00 01000000 02000000 EFBEADDE"), Frame(36, 0),
-                   hex("1147 4000 4523 0500 0700 0000 0400 0100 04030201 0C0B0A00 11000000 63000000 05000000"), Frame(12, 0),
+                   hex("1147 4000 4523 0500 0700 0200 0400 0100 04030201 0C0B0A00 11000000 63000000 05000000"), Frame(12, 0),
                    ascii("abcd"), Frame(12, 0), Frame(17, 0xAB), Frame(15, 0), hex("1147 3000 0000 0000 0000 0000 0000 0100"), Frame(32, 0)}));
     CAPLIB_INPUT *in = CAPLIB_input_zekbin(dir.path("f.eth").c_str());
     ASSERT_NE(in, nullptr);
     EXPECT_EQ(in->info[2], 0xDEADBEEFu);
     // The stored number is not used: records are counted.
-    EXPECT_EQ(drain(in), (std::vector<ReadBack>{{"abcd", 1, 0, 1, 17, 99, 0x01020304, 0x0A0B0C, Frame(17, 0xAB), 0x2345, 7, 4},
+    EXPECT_EQ(drain(in), (std::vector<ReadBack>{{"abcd", 1, 1, 1, 17, 99, 0x01020304, 0x0A0B0C, Frame(17, 0xAB), 0x2345, 7, 4},
                                                 {"<null>", 1, 0, 2, 0, 0, 0, 0, {}, 0, 0, 0}}));
     // First again starts over, the count goes on.
     EXPECT_EQ(CAPLIB_input_first(in)->number, 3u);
     CAPLIB_input_close(in);
-}
-
-TEST(CaptureFile, RoundTripKeepsEveryField) {
-    TempDir dir;
-    std::vector<OwnedRecord> recs;
-    for (uint32_t i = 0; i < 40; ++i) {
-        recs.push_back(record(std::string(i, 'x'), Frame(i * 7, static_cast<uint8_t>(i)), i % 9));
-        recs.back().paket.direction = i & 1;
-    }
-    write_capture(dir.path("f.eth"), recs);
-    auto back = read_capture(dir.path("f.eth"));
-    ASSERT_TRUE(back && back->size() == recs.size());
-    for (size_t i = 0; i < recs.size(); ++i) {
-        EXPECT_EQ((*back)[i].name, recs[i].name) << i;
-        EXPECT_EQ((*back)[i].data, recs[i].data) << i;
-        EXPECT_EQ((*back)[i].layer, recs[i].paket.layer) << i;
-        EXPECT_EQ((*back)[i].direction, recs[i].paket.direction) << i;
-    }
 }
 
 TEST(CaptureFile, NameTooLongForTheHeaderIsRefused) {
@@ -202,57 +184,46 @@ ReadBack expected(const RawRecord &r, uint32_t number) {
             static_cast<int32_t>(r.tv_usec), Frame(r.data_area.begin(), r.data_area.begin() + r.length), r.tag, r.channel, r.attribute};
 }
 
-// Records at the edges of every field: all delivered.
-std::vector<std::pair<const char *, RawRecord>> extreme_records() {
-    RawRecord max = good("max", Frame(3, 0xEE));
-    max.tag = max.channel = max.attribute = max.layer = max.direction = 0xFFFF;
-    max.tv_sec = 0x80000000u;
-    max.tv_usec = max.orig_length = max.number = 0xFFFFFFFFu;
-    RawRecord empty;
-    empty.layer = 0;
-    RawRecord unterminated;
-    unterminated.name_length = 16;
-    unterminated.name_area = Frame(16, 'n');
-    RawRecord inner_nul = good("ab", {});
-    inner_nul.name_length = 16;
-    inner_nul.name_area = cat({ascii("ab"), {0}, Frame(13, 'z')});
-    RawRecord only_nul;
-    only_nul.name_length = 1;
-    only_nul.name_area = Frame(16, 0);
-    RawRecord dirty_pad = good("p", Frame(1, 0x55));
-    std::fill(dirty_pad.data_area.begin() + 1, dirty_pad.data_area.end(), 0xAA);
-    return {{"every field at its maximum", max},  {"no name, no data", empty},   {"name without NUL", unterminated},
-            {"NUL inside the name", inner_nul},   {"name of just its NUL", only_nul},
-            {"longest name", good(std::string(65471, 'L'), Frame(1, 1))}, {"data filling its area", good("d", Frame(16, 0x44))},
-            {"padding not zero", dirty_pad}};
+RawRecord changed(RawRecord r, void (*change)(RawRecord &)) {
+    change(r);
+    return r;
 }
 
+// Records at the edges of every field: all delivered.
+const std::pair<const char *, RawRecord> kExtremes[] = {
+    {"every field at its maximum", changed(good("max", Frame(3, 0xEE)), [](RawRecord &r) {
+         r.tag = r.channel = r.attribute = r.layer = r.direction = 0xFFFF;
+         r.tv_sec = 0x80000000u, r.tv_usec = r.orig_length = r.number = 0xFFFFFFFFu;
+     })},
+    {"no name, no data", changed({}, [](RawRecord &r) { r.layer = 0; })},
+    {"name without NUL", changed({}, [](RawRecord &r) { r.name_length = 16, r.name_area = Frame(16, 'n'); })},
+    {"NUL inside the name", changed({}, [](RawRecord &r) { r.name_length = 16, r.name_area = cat({ascii("ab"), {0}, Frame(13, 'z')}); })},
+    {"name of just its NUL", changed({}, [](RawRecord &r) { r.name_length = 1, r.name_area = Frame(16, 0); })},
+    {"longest name", good(std::string(65471, 'L'), Frame(1, 1))},
+    {"data filling its area", good("d", Frame(16, 0x44))},
+    {"padding not zero", changed(good("p", Frame(1, 0x55)), [](RawRecord &r) { std::fill(r.data_area.begin() + 1, r.data_area.end(), 0xAA); })},
+};
+
 // Damaged records: neither they nor anything after them is delivered.
-std::vector<std::pair<const char *, RawRecord>> damaged_records() {
-    std::vector<std::pair<const char *, RawRecord>> out;
-    auto with = [&](const char *name, auto change) {
-        RawRecord r = good("bad", Frame(5, 0xBB));
-        change(r);
-        out.push_back({name, r});
-    };
-    with("magic 0", [](RawRecord &r) { r.magic = 0; });
-    with("magic 0x4712", [](RawRecord &r) { r.magic = 0x4712; });
-    with("magic 0xFFFF", [](RawRecord &r) { r.magic = 0xFFFF; });
-    with("header length 0", [](RawRecord &r) { r.header_length = 0; });
-    with("header length 48 with a name", [](RawRecord &r) { r.header_length = 48; });
-    with("header length 80 for a 16-byte name area", [](RawRecord &r) { r.header_length = 80; });
-    with("header length 0xFFFF", [](RawRecord &r) { r.header_length = 0xFFFF; });
-    with("name length 0 under a name area", [](RawRecord &r) { r.name_length = 0, r.header_length = 64; });
-    with("name length 0xFFFF", [](RawRecord &r) { r.name_length = 0xFFFF; });
+const RawRecord kBad = good("bad", Frame(5, 0xBB));
+const std::pair<const char *, RawRecord> kDamaged[] = {
+    {"magic 0", changed(kBad, [](RawRecord &r) { r.magic = 0; })},
+    {"magic 0x4712", changed(kBad, [](RawRecord &r) { r.magic = 0x4712; })},
+    {"magic 0xFFFF", changed(kBad, [](RawRecord &r) { r.magic = 0xFFFF; })},
+    {"header length 0", changed(kBad, [](RawRecord &r) { r.header_length = 0; })},
+    {"header length 48 with a name", changed(kBad, [](RawRecord &r) { r.header_length = 48; })},
+    {"header length 80 for a 16-byte name area", changed(kBad, [](RawRecord &r) { r.header_length = 80; })},
+    {"header length 0xFFFF", changed(kBad, [](RawRecord &r) { r.header_length = 0xFFFF; })},
+    {"name length 0 under a name area", changed(kBad, [](RawRecord &r) { r.name_length = 0, r.header_length = 64; })},
+    {"name length 0xFFFF", changed(kBad, [](RawRecord &r) { r.name_length = 0xFFFF; })},
     // 48 + 0xFFF0 needs 17 bits: no header length can describe the area.
-    with("name area wrapping the header length", [](RawRecord &r) { r.name_length = 0xFFF0, r.header_length = 48 + 0xFFF0; });
-    with("name area past the end", [](RawRecord &r) { r.name_length = 0xFF00, r.header_length = 0xFF30; });
-    with("length 0xFFFF", [](RawRecord &r) { r.length = 0xFFFF; });
-    with("length 0x7FFFFFFF", [](RawRecord &r) { r.length = 0x7FFFFFFF; });
-    with("length 0xFFFFFFF1", [](RawRecord &r) { r.length = 0xFFFFFFF1u; });
-    with("length 0xFFFFFFFF", [](RawRecord &r) { r.length = 0xFFFFFFFFu; });
-    return out;
-}
+    {"name area wrapping the header length", changed(kBad, [](RawRecord &r) { r.name_length = 0xFFF0, r.header_length = 48 + 0xFFF0; })},
+    {"name area past the end", changed(kBad, [](RawRecord &r) { r.name_length = 0xFF00, r.header_length = 0xFF30; })},
+    {"length 0xFFFF", changed(kBad, [](RawRecord &r) { r.length = 0xFFFF; })},
+    {"length 0x7FFFFFFF", changed(kBad, [](RawRecord &r) { r.length = 0x7FFFFFFF; })},
+    {"length 0xFFFFFFF1", changed(kBad, [](RawRecord &r) { r.length = 0xFFFFFFF1u; })},
+    {"length 0xFFFFFFFF", changed(kBad, [](RawRecord &r) { r.length = 0xFFFFFFFFu; })},
+};
 
 #ifdef CAPLIB_HEAP_HOOKS
 // Counts the heap a piece of code holds at its peak, through the
@@ -332,7 +303,7 @@ protected:
 
 TEST_F(HostileFile, RecordsAtTheEdgesOfEveryFieldAreDelivered) {
     RawRecord first = good("first", hex("01020304")), after = good("after", hex("AA"));
-    for (const auto &[what, r] : extreme_records())
+    for (const auto &[what, r] : kExtremes)
         EXPECT_EQ(read(cat({file_header(), bytes_of(first), bytes_of(r), bytes_of(after)})),
                   (std::vector<ReadBack>{expected(first, 1), expected(r, 2), expected(after, 3)}))
             << what;
@@ -341,7 +312,7 @@ TEST_F(HostileFile, RecordsAtTheEdgesOfEveryFieldAreDelivered) {
 TEST_F(HostileFile, NothingFromTheDamagedRecordOnIsDelivered) {
     RawRecord first = good("first", hex("01020304"));
     first.direction = 0x0100;  // reads as 1
-    for (const auto &[what, r] : damaged_records()) {
+    for (const auto &[what, r] : kDamaged) {
         // A whole good record behind the damage must stay unread too, also
         // right behind the damaged 48-byte header, where the stream stands
         // after the failed read.
@@ -360,7 +331,7 @@ TEST_F(HostileFile, CutAtEveryByteOfTheLastRecord) {
         head = cat({head, bytes_of(r)});
         want.push_back(expected(r, static_cast<uint32_t>(want.size() + 1)));
     }
-    for (const auto &[what, last] : extreme_records()) {
+    for (const auto &[what, last] : kExtremes) {
         Frame whole = cat({head, bytes_of(last)});
         for (size_t cut = head.size(); cut < whole.size(); ++cut) {
             // Cutting inside the longest name's area tells nothing new per byte.

@@ -23,7 +23,6 @@ Frame tcp(uint16_t src, uint16_t dst, uint8_t flags, uint32_t seq = 1000, uint32
 Frame icmp(const char *type_code) { return cat({hex(type_code), Frame(6, 0)}); }
 
 const Frame kEthIp = hex("FFFFFFFFFFFF 00A0C5110233 0800");
-const std::string kIp12 = "IP 10.0.0.1 --> 10.0.0.2 ";
 
 const Rows kIpRows = samples({
     {"flags clear", kIp, cat({ip4(17), udp(65535, 0)}), "IP 10.0.0.1 --> 10.0.0.2 Protocol=UDP\nPort 65535->0\n"},
