@@ -282,7 +282,8 @@ protected:
         {
             HeapPeak watch;
             if (CAPLIB_INPUT *in = CAPLIB_input_zekbin(path.c_str())) {
-                drain(in);
+                for (CAPLIB_PAKET *p = CAPLIB_input_first(in); p; p = CAPLIB_input_next(in)) {
+                }
                 CAPLIB_input_close(in);
             }
             peak = watch.peak();

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "caplib.h"
@@ -72,53 +73,30 @@ TEST(HexDumpPaths, RowsMatchTheGeneralLoop) {
     }
 }
 
-// Both captures of the mix, kept in memory with their texts.
-struct MixCase {
-    const char *name;
-    caplib_mix::Kind kind;
-    uint32_t records;
-    const char *sep;
-};
-
-class TraceMix : public ::testing::TestWithParam<MixCase> {};
-
-TEST_P(TraceMix, FastPathsPrintWhatFormattedWritesPrint) {
-    const MixCase &c = GetParam();
+// Both captures of the mix, from a fifth of a second before the spring
+// switch on: both sides of it are traced.
+TEST(TraceMix, FastPathsPrintWhatFormattedWritesPrint) {
     ZoneGuard zone(kZone);
-    // A fifth of a second before the spring switch.
-    caplib_mix::Mix mix(c.kind, 1, kSpringSwitch - 1, 800000);
-    std::vector<std::vector<uint8_t>> frames;
-    std::vector<CAPLIB_PAKET> records;
-    frames.reserve(c.records);
-    records.reserve(c.records);
-    for (uint32_t i = 0; i < c.records; ++i) {
-        const CAPLIB_PAKET &p = mix.next();
-        frames.emplace_back(p.data, p.data + p.length);
-        records.push_back(p);
-        records.back().data = frames.back().data();
+    for (auto [kind, count, sep] : {std::tuple{caplib_mix::Kind::ethernet, 20000u, "\n"}, std::tuple{caplib_mix::Kind::ppp, 5000u, "\r\n"}}) {
+        caplib_mix::Mix mix(kind, 1, kSpringSwitch - 1, 800000);
+        std::vector<std::vector<uint8_t>> frames(count);
+        std::vector<CAPLIB_PAKET> records;
+        std::string plain, dumped;
+        for (uint32_t i = 0; i < count; ++i) {
+            records.push_back(mix.next());
+            frames[i].assign(records[i].data, records[i].data + records[i].length);
+            records[i].data = frames[i].data();
+            std::string text = fuzz::reference_record(i + 1, records[i], sep);
+            plain += text;
+            dumped += text;
+            reference_dump(dumped, records[i].data, static_cast<int32_t>(records[i].length), sep, fuzz::kTraceLine);
+        }
+        ASSERT_LT(records.front().time.tv_sec, kSpringSwitch);
+        ASSERT_GE(records.back().time.tv_sec, kSpringSwitch);
+        TempDir dir;
+        expect_trace(records, plain, 0, sep, dir.path("flushed"));
+        expect_trace(records, dumped, CAPLIB_ASCII_HEXDUMP | CAPLIB_ASCII_BUFFERED, sep, dir.path("buffered"));
     }
-    // The mix crosses the spring switch: both sides of it are traced.
-    ASSERT_LT(records.front().time.tv_sec, kSpringSwitch);
-    ASSERT_GE(records.back().time.tv_sec, kSpringSwitch);
-
-    std::string plain, dumped;
-    plain.reserve(400 * size_t{c.records});
-    dumped.reserve(2400 * size_t{c.records});
-    for (uint32_t i = 0; i < c.records; ++i) {
-        const CAPLIB_PAKET &p = records[i];
-        std::string text = fuzz::reference_record(i + 1, p, c.sep);
-        plain += text;
-        dumped += text;
-        reference_dump(dumped, p.data, static_cast<int32_t>(p.length), c.sep, fuzz::kTraceLine);
-    }
-    TempDir dir;
-    expect_trace(records, plain, 0, c.sep, dir.path("flushed"));
-    expect_trace(records, dumped, CAPLIB_ASCII_HEXDUMP | CAPLIB_ASCII_BUFFERED, c.sep, dir.path("buffered"));
 }
-
-INSTANTIATE_TEST_SUITE_P(Mix, TraceMix,
-                         ::testing::Values(MixCase{"Ethernet", caplib_mix::Kind::ethernet, 20000, "\n"},
-                                           MixCase{"Ppp", caplib_mix::Kind::ppp, 5000, "\r\n"}),
-                         [](const ::testing::TestParamInfo<MixCase> &info) { return info.param.name; });
 
 }  // namespace
