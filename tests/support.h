@@ -30,7 +30,8 @@ Frame le32(uint32_t v);
 // one past the end.
 std::unique_ptr<uint8_t[]> exact_copy(const uint8_t *bytes, size_t n);
 
-// Where a frame enters the decoders: a layer code of CAPLIB_decode, or
+// Where a frame enters the decoders: a layer code of CAPLIB_decode, or one
+// of these.
 inline constexpr uint32_t kColumn = 0x100;  // CAPLIB_decode_ppp
 inline constexpr uint32_t kBoth = 0x101;    // layer 0, and the column: "     " and the text without separator
 constexpr uint32_t from(uint32_t proto) { return 0x200 + proto; }  // the chain from a protocol id
@@ -53,7 +54,8 @@ using Rows = std::vector<Row>;
 void expect_rows(const Rows &rows);
 
 // Frames of every decoder family for the sweeps over rooms and truncations
-// and for the fuzz seeds: the layer rows of the tables.
+// and for the fuzz seeds: the rows of the tables, the NetBIOS ones behind
+// Ethernet, IPv4 and their ports.
 struct SampleFrame {
     std::string name;
     uint32_t layer;

@@ -1,6 +1,6 @@
 // The entry points around the decoders: layers and rooms of CAPLIB_decode,
-// the hex dump, time texts, layer and attribute names, and the pieces of
-// Line that stand in for printf conversions.
+// the hex dump, time texts, and the pieces of Line that stand in for printf
+// conversions.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -86,15 +86,6 @@ TEST(TimeText, LocalDateAndMilliseconds) {
     set_time_zone("UTC-1");  // one hour east
     CAPLIB_TIMEVAL epoch = {0, 0};
     EXPECT_STREQ(CAPLIB_timeval2str(&epoch), "01.01.1970 01:00:00.000");
-}
-
-TEST(Names, LayersAndAttributes) {
-    const char *layers[] = {"PPP", "Ethernet", "Tokenring", "IP", "IPX", "ARP", "ISAKMP", "BNEP", "RFC1483", "???"};
-    for (uint32_t i = 0; i < 10; ++i) EXPECT_STREQ(CAPLIB_layer2str(i), layers[i]);
-    const char *attributes[] = {"Normal", "Filtered", "Spoofed", "Dropped", "Changed", "Before change",
-                                "Level0", "Level1", "Level2", "Level3", "???"};
-    for (uint32_t i = 0; i < 11; ++i) EXPECT_STREQ(CAPLIB_attrib2str(i), attributes[i]);
-    EXPECT_STREQ(CAPLIB_layer2str(0xFFFFFFFFu), "???");
 }
 
 std::string printf_text(const char *fmt, unsigned width, uint32_t v) {

@@ -95,8 +95,8 @@ const Rows kIpxRows = samples({
 
 TEST(Ipx, ExactTexts) { expect_rows(kIpxRows); }
 
-// The chain shows nothing for other NetBIOS frames, nor for those it does
-// not take.
+// Neither other NetBIOS frames nor those no decoder takes add text: only
+// the decoder's result tells them apart.
 TEST(Ipx, OtherNetbiosFramesHaveTheirDecoder) {
     const Frame f = nb_name(4, "40 03", kPc1);
     char text[256];
