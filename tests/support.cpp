@@ -115,22 +115,14 @@ void run(uint32_t entry, const uint8_t *d, uint32_t n, char *t, uint32_t room, c
     }
 }
 
-struct Keeper {
-    bool on = false;
-    std::map<std::pair<uint32_t, Frame>, KeptFrame> frames;
-};
-
-Keeper &keeper() {
-    static Keeper k;
-    return k;
-}
+bool g_keeping = false;
+std::map<std::pair<uint32_t, Frame>, KeptFrame> g_kept;
 
 // The sweep costs prefixes times rooms: a frame longer than a full
 // Ethernet frame is left to its own test.
 void keep_decoded(uint32_t entry, const Frame &bytes) {
-    Keeper &k = keeper();
     auto key = std::make_pair(entry, bytes);
-    if (!k.on || bytes.size() > 1600 || k.frames.count(key)) return;
+    if (!g_keeping || bytes.size() > 1600 || g_kept.count(key)) return;
     static const char digits[] = "0123456789ABCDEF";
     const testing::TestInfo *test = testing::UnitTest::GetInstance()->current_test_info();
     std::string what = test ? std::string(test->test_suite_name()) + "." + test->name() + ": " : "";
@@ -141,7 +133,7 @@ void keep_decoded(uint32_t entry, const Frame &bytes) {
         run(entry, d, n, t, room, "\n");
         if (entry != kColumn && room < 100 && t[0] != '\0') ADD_FAILURE() << "a decoder ran with room " << room;
     };
-    k.frames.emplace(std::move(key), KeptFrame{std::move(what), bytes, entry == kColumn ? 0u : 1u, call});
+    g_kept.emplace(std::move(key), KeptFrame{std::move(what), bytes, entry == kColumn ? 0u : 1u, call});
 }
 
 }  // namespace
@@ -217,11 +209,11 @@ bool sweep_prefixes(const std::string &what, const Frame &frame, uint32_t first_
     return true;
 }
 
-void set_keeping(bool on) { keeper().on = on; }
+void set_keeping(bool on) { g_keeping = on; }
 
 std::vector<KeptFrame> kept_frames() {
     std::vector<KeptFrame> out;
-    for (auto &[key, f] : keeper().frames) out.push_back(f);
+    for (auto &[key, f] : g_kept) out.push_back(f);
     return out;
 }
 

@@ -170,7 +170,7 @@ TEST(Nbns, ExactTexts) { expect_rows(kNbns); }
 
 // A message is shown whole or not at all.
 TEST(Nbns, EveryTruncationShowsNothing) {
-    for (size_t r : {0, 1, 2})
+    for (size_t r : {0, 1, 2, 9})
         for (size_t n = 0; n < kNbns[r].frame.size(); ++n) EXPECT_EQ(decode(from(PROTO_NBNS), head(kNbns[r].frame, n)), "") << n;
 }
 
