@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <algorithm>
 #include <map>
 
 #include "caplib.h"
@@ -118,11 +119,20 @@ void run(uint32_t entry, const uint8_t *d, uint32_t n, char *t, uint32_t room, c
 bool g_keeping = false;
 std::map<std::pair<uint32_t, Frame>, KeptFrame> g_kept;
 
+bool starts_with(const Frame &f, const Frame &prefix) {
+    return f.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), f.begin());
+}
+
 // The sweep costs prefixes times rooms: a frame longer than a full
-// Ethernet frame is left to its own test.
+// Ethernet frame is left to its own test, and one whose sweep is part of
+// another's (a prefix of it) goes.
 void keep_decoded(uint32_t entry, const Frame &bytes) {
+    if (!g_keeping || bytes.size() > 1600) return;
+    for (auto it = g_kept.lower_bound({entry, {}}); it != g_kept.end() && it->first.first == entry;) {
+        if (starts_with(it->first.second, bytes)) return;
+        it = starts_with(bytes, it->first.second) ? g_kept.erase(it) : std::next(it);
+    }
     auto key = std::make_pair(entry, bytes);
-    if (!g_keeping || bytes.size() > 1600 || g_kept.count(key)) return;
     static const char digits[] = "0123456789ABCDEF";
     const testing::TestInfo *test = testing::UnitTest::GetInstance()->current_test_info();
     std::string what = test ? std::string(test->test_suite_name()) + "." + test->name() + ": " : "";
