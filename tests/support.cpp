@@ -128,9 +128,9 @@ bool starts_with(const Frame &f, const Frame &prefix) {
 // another's (a prefix of it) goes.
 void keep_decoded(uint32_t entry, const Frame &bytes) {
     if (!g_keeping || bytes.size() > 1600) return;
-    for (auto it = g_kept.lower_bound({entry, {}}); it != g_kept.end() && it->first.first == entry;) {
-        if (starts_with(it->first.second, bytes)) return;
-        it = starts_with(bytes, it->first.second) ? g_kept.erase(it) : std::next(it);
+    for (auto it = g_kept.begin(); it != g_kept.end();) {
+        if (it->first.first == entry && starts_with(it->first.second, bytes)) return;
+        it = it->first.first == entry && starts_with(bytes, it->first.second) ? g_kept.erase(it) : std::next(it);
     }
     auto key = std::make_pair(entry, bytes);
     static const char digits[] = "0123456789ABCDEF";

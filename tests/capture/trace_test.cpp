@@ -82,7 +82,7 @@ TEST_F(TextTrace, AcrossDaylightSavingSwitches) {
     std::string want;
     for (const auto &[time, text] : cases) {
         recs.push_back(rec("t", 9, {}, time));
-        want += "\n" + std::to_string(recs.size()) + ". " + text + " t ??? <<< 0/4 Normal\n";
+        want.append("\n").append(std::to_string(recs.size())).append(". ").append(text).append(" t ??? <<< 0/4 Normal\n");
     }
     EXPECT_EQ(trace("dst", "dst.log", recs), want);
 }
