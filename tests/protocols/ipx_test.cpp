@@ -3,7 +3,6 @@
 
 #include <string_view>
 
-#include "decode/decoders.h"
 #include "support.h"
 
 using namespace caplib_test;
@@ -94,15 +93,5 @@ const Rows kIpxRows = samples({
 });
 
 TEST(Ipx, ExactTexts) { expect_rows(kIpxRows); }
-
-// Neither other NetBIOS frames nor those no decoder takes add text: only
-// the decoder's result tells them apart.
-TEST(Ipx, OtherNetbiosFramesHaveTheirDecoder) {
-    const Frame f = nb_name(4, "40 03", kPc1);
-    char text[256];
-    caplib::Text out(text, sizeof text);
-    caplib::Cursor cur(caplib::Bytes(f.data(), static_cast<uint32_t>(f.size())));
-    EXPECT_EQ(caplib::decode_ipx(cur, out), caplib::PROTO_IPX_NBDATA);
-}
 
 }  // namespace
