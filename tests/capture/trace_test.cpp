@@ -1,7 +1,6 @@
 // The text trace writer, and the pump between a source and a sink.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
