@@ -116,4 +116,9 @@ const Rows kIpRows = samples({
 
 TEST(Ip, ExactTexts) { expect_rows(kIpRows); }
 
+TEST(Ip, ProtocolNames) {
+    for (auto [proto, name] : {std::pair{2, "IGMP"}, {8, "EGP"}, {12, "PUP"}, {22, "IDP"}, {29, "TP"}, {46, "RSVP"}, {50, "ESP"}, {51, "AH"}, {92, "MTP"}, {103, "PIM"}})
+        EXPECT_EQ(decode(kIp, ip4(static_cast<uint8_t>(proto))), std::string("IP 10.0.0.1 --> 10.0.0.2 Protocol=") + name + "\n");
+}
+
 }  // namespace
