@@ -146,7 +146,7 @@ const Rows kNbns = samples({
     {"opcode 9, name error", from(PROTO_NBNS), nbns(0x48, 0x03, 0, 0, 0, 0), "NMB ID=4660 OP=<unknown opcode>(9) R=0 B=0 RA=0 RD=0 T=0 A=0 name error\n  qdcount=0 ancount=0 nscount=0 arcount=0\n"},
     {"opcode 1, unsupported request", from(PROTO_NBNS), nbns(0x88, 0x04, 0, 0, 0, 0), "NMB ID=4660 OP=<unknown opcode>(1) R=1 B=0 RA=0 RD=0 T=0 A=0 unsupported requeust\n  qdcount=0 ancount=0 nscount=0 arcount=0\n"},
     {"name conflict", from(PROTO_NBNS), nbns(0xA8, 0x07, 0, 0, 0, 0), "NMB ID=4660 OP=Registration(5) R=1 B=0 RA=0 RD=0 T=0 A=0 name conflict\n  qdcount=0 ancount=0 nscount=0 arcount=0\n"},
-    {"unnamed result code", from(PROTO_NBNS), nbns(0x80, 0x09, 0, 0, 0, 0), "NMB ID=4660 OP=Query(0) R=1 B=0 RA=0 RD=0 T=0 A=0 RC=9\n  qdcount=0 ancount=0 nscount=0 arcount=0\n"},
+    {"unnamed result code", from(PROTO_NBNS), nbns(0x80, 0x08, 0, 0, 0, 0), "NMB ID=4660 OP=Query(0) R=1 B=0 RA=0 RD=0 T=0 A=0 RC=8\n  qdcount=0 ancount=0 nscount=0 arcount=0\n"},
     {"11 bytes", from(PROTO_NBNS), Frame(11, 0), ""},
     {"second answer broken", from(PROTO_NBNS), nbns(0x80, 0x00, 0, 2, 0, 0, cat({record(nb_encode("G", 0), 32, 1, 0, {}), hex("C0FF")})), ""},
     {"resource data over 576 bytes", from(PROTO_NBNS), nbns(0x80, 0x00, 0, 1, 0, 0, record(nb_encode("G", 0), 32, 1, 0, Frame(577, 0))), ""},

@@ -164,7 +164,7 @@ const Rows kPackets = samples({
     {"EAP identity cut", kBoth, cp(kEap, 2, cat({hex("01"), Frame(30, 'i')})), "EAP 023#01:ConfAck Id:\"iiiiiiiiiiiiiiiiiiiiiiii\"\n"},
     {"EAP MD5", kBoth, cp(kEap, 2, "04 03 414243"), "EAP 009#01:ConfAck MD5:\".ABC\"\n"},
     {"EAP token card", kBoth, cp(kEap, 1, "06 47"), "EAP 006#01:ConfReq GTC:\"G\"\n"},
-    {"EAP other type", kBoth, cp(kEap, 1, "0D 0102"), "EAP 007#01:ConfReq (0d) 0D0102\n"},
+    {"EAP other type", kBoth, cp(kEap, 1, "07 0102"), "EAP 007#01:ConfReq (07) 070102\n"},
     {"EAP success", kBoth, cp(kEap, 3, ascii("ok")), "EAP 006#01:ConfNak Success \"ok\"\n"},
     {"EAP failure", kBoth, cp(kEap, 4, ascii("no")), "EAP 006#01:ConfRej Failure \"no\"\n"},
     {"NCAP request", kBoth, cp(kNcap, 1, "0004 6E616D65 0007"), "NCAP 00C#01:ConfReq Name 7:\"name\"\n"},
