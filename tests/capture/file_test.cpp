@@ -59,8 +59,8 @@ TEST(CaptureFile, BytesOfHeaderAndRecords) {
     CAPLIB_PAKET &p = recs[0].paket;
     p.tag = 0x12345;
     p.channel = 7;
-    p.direction = 0x10002;  // only the low 16 bits are kept
-    p.attribute = 4;
+    p.direction = 0x10001;  // only the low 16 bits are kept
+    p.attribute = 0x400;
     p.time = {0x01020304, 0x0A0B0C};
     p.orig_length = 99;
     p.number = 5;
@@ -73,13 +73,13 @@ TEST(CaptureFile, BytesOfHeaderAndRecords) {
 
     EXPECT_EQ(read_file(dir.path("f.eth")),
               cat({hex("11470000"), ascii("ZEK Capture"), hex("00 01000000 02000000 EFBEADDE"), Frame(36, 0),
-                   hex("1147 4000 4523 0500 0700 0200 0400 0100 04030201 0C0B0A00 11000000 63000000 05000000"), Frame(12, 0),
+                   hex("1147 4000 4523 0500 0700 0100 0004 0100 04030201 0C0B0A00 11000000 63000000 05000000"), Frame(12, 0),
                    ascii("abcd"), Frame(12, 0), Frame(17, 0xAB), Frame(15, 0), hex("1147 3000 0000 0000 0000 0000 0000 0100"), Frame(32, 0)}));
     CAPLIB_INPUT *in = CAPLIB_input_zekbin(dir.path("f.eth").c_str());
     ASSERT_NE(in, nullptr);
     EXPECT_EQ(in->info[2], 0xDEADBEEFu);
     // The stored number is not used: records are counted.
-    EXPECT_EQ(drain(in), (std::vector<ReadBack>{{"abcd", 1, 1, 1, 17, 99, 0x01020304, 0x0A0B0C, Frame(17, 0xAB), 0x2345, 7, 4},
+    EXPECT_EQ(drain(in), (std::vector<ReadBack>{{"abcd", 1, 1, 1, 17, 99, 0x01020304, 0x0A0B0C, Frame(17, 0xAB), 0x2345, 7, 0x400},
                                                 {"<null>", 1, 0, 2, 0, 0, 0, 0, {}, 0, 0, 0}}));
     // First again starts over, the count goes on.
     EXPECT_EQ(CAPLIB_input_first(in)->number, 3u);
