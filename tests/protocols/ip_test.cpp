@@ -85,9 +85,9 @@ const Rows kIpRows = samples({
     // Both UDP ports name the NetBIOS service, one TCP port does.
     {"name service", kIp, cat({ip4(17), udp(137, 137), Frame(12, 0)}), "IP 10.0.0.1 --> 10.0.0.2 Protocol=UDP\nPort 137->137\nNMB ID=0 OP=Query(0) R=0 B=0 RA=0 RD=0 T=0 A=0 RC=0\n  qdcount=0 ancount=0 nscount=0 arcount=0\n"},
     {"datagram service", kIp, cat({ip4(17), udp(138, 138), hex("14 02 8001 C0A80005 008A 0001 0000 00")}), "IP 10.0.0.1 --> 10.0.0.2 Protocol=UDP\nPort 138->138\nDGRAM msg_type=query request B-Node F=1 M=0 dgmid=32769\n  src=192.168.0.5:138 len=1 off=0\n  src=(0/Workstation) dest=(0/Workstation) dsize=1\n"},
-    {"ports 137 and 138", kIp, cat({ip4(17), udp(137, 138), Frame(14, 0x14)}), "IP 10.0.0.1 --> 10.0.0.2 Protocol=UDP\nPort 137->138\n"},
-    {"name service on one port", kIp, cat({ip4(17), udp(1025, 137), Frame(14, 0x14)}), "IP 10.0.0.1 --> 10.0.0.2 Protocol=UDP\nPort 1025->137\n"},
-    {"datagram service on one port", kIp, cat({ip4(17), udp(138, 1025), Frame(14, 0x14)}), "IP 10.0.0.1 --> 10.0.0.2 Protocol=UDP\nPort 138->1025\n"},
+    {"ports 137 and 138", kIp, cat({ip4(17), udp(137, 138), Frame(12, 0)}), "IP 10.0.0.1 --> 10.0.0.2 Protocol=UDP\nPort 137->138\n"},
+    {"name service on one port", kIp, cat({ip4(17), udp(1025, 137), Frame(12, 0)}), "IP 10.0.0.1 --> 10.0.0.2 Protocol=UDP\nPort 1025->137\n"},
+    {"datagram service on one port", kIp, cat({ip4(17), udp(138, 1025), hex("14 02 8001 C0A80005 008A 0001 0000 00")}), "IP 10.0.0.1 --> 10.0.0.2 Protocol=UDP\nPort 138->1025\n"},
     {"session from port 139", kIp, cat({ip4(6), tcp(139, 1025, 0x18), hex("85000000")}), "IP 10.0.0.1 --> 10.0.0.2 Protocol=TCP\nPort 139->1025 ACK,PSH seq=1000 ack=2000 win=8192\nNetBIOS-KeepAlive\n"},
     {"session to port 139", kIp, cat({ip4(6), tcp(1025, 139, 0x18), hex("85000000")}), "IP 10.0.0.1 --> 10.0.0.2 Protocol=TCP\nPort 1025->139 ACK,PSH seq=1000 ack=2000 win=8192\nNetBIOS-KeepAlive\n"},
     {"session on both ports", kIp, cat({ip4(6), tcp(139, 139, 0x18), hex("85000000")}), "IP 10.0.0.1 --> 10.0.0.2 Protocol=TCP\nPort 139->139 ACK,PSH seq=1000 ack=2000 win=8192\nNetBIOS-KeepAlive\n"},
