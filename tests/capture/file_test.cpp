@@ -105,6 +105,7 @@ TEST(CaptureAppend, ContinuesOrRestartsByTheRules) {
     write_capture(dir.path("base.eth"), one);
     write_capture(dir.path("new.eth"), added);
     const Frame base = read_file(dir.path("base.eth")), fresh = read_file(dir.path("new.eth"));  // 64 + 80 bytes each
+    EXPECT_EQ(Frame(base.begin() + 16, base.begin() + 28), Frame(12, 0));  // no source: no information words
     struct Case {
         const char *name;
         Frame existing;
