@@ -177,12 +177,10 @@ Frame on_its_port(uint32_t proto, const Frame &f) {
     using namespace caplib;
     const Frame ip = hex("FFFFFFFFFFFF 00A0C5110233 0800 4500 0000 0000 0000 40"), addresses = hex("0000 C0A80005 C0A800FF");
     const Frame tcp = cat({{6}, addresses, hex("0401 008B 00000000 00000000 5018 2000 0000 0000")});
-    switch (proto) {
-    case PROTO_NBNS: return cat({ip, {17}, addresses, hex("0089 0089 0000 0000"), f});
-    case PROTO_NBDS: return cat({ip, {17}, addresses, hex("008A 008A 0000 0000"), f});
-    case PROTO_NBSS: return cat({ip, tcp, f});
-    case PROTO_SMB: return cat({ip, tcp, {0, 0, static_cast<uint8_t>(f.size() >> 8), static_cast<uint8_t>(f.size())}, f});
-    }
+    if (proto == PROTO_NBNS) return cat({ip, {17}, addresses, hex("0089 0089 0000 0000"), f});
+    if (proto == PROTO_NBDS) return cat({ip, {17}, addresses, hex("008A 008A 0000 0000"), f});
+    if (proto == PROTO_NBSS) return cat({ip, tcp, f});
+    if (proto == PROTO_SMB) return cat({ip, tcp, {0, 0, static_cast<uint8_t>(f.size() >> 8), static_cast<uint8_t>(f.size())}, f});
     return {};
 }
 
