@@ -9,36 +9,35 @@ namespace caplib {
 namespace {
 
 struct Entry {
-    const char *name;
     Decoder decode;  // nullptr: not built, the chain ends here
 };
 
 // Indexed by protocol id.
 constexpr std::array<Entry, PROTO_COUNT> kProtocols = {{
-    {nullptr, nullptr},                           // 0 ends the chain
-    {"PROTO_PPP", decode_ppp_chain},              // 1
-    {"PROTO_ETHERNET", decode_ethernet},          // 2
-    {"PROTO_TOKENRING", decode_tokenring},        // 3
-    {"PROTO_IPX", decode_ipx},                    // 4
-    {"PROTO_SPX", decode_spx},                    // 5
-    {"PROTO_NCP", decode_ncp},                    // 6
-    {nullptr, nullptr},                           // 7 is not assigned
-    {"PROTO_ARP", decode_arp},                    // 8
-    {"PROTO_IP", decode_ip},                      // 9
-    {"PROTO_ICMP", decode_icmp},                  // 10
-    {"PROTO_UDP", decode_udp},                    // 11
-    {"PROTO_TCP", decode_tcp},                    // 12
-    {"PROTO_NBSS", decode_nbss},                  // 13
-    {"PROTO_SMB", smb_decode},                    // 14
-    {"PROTO_IPXWAN", decode_ipxwan},              // 15
-    {"PROTO_NBNS", decode_nbns},                  // 16
-    {"PROTO_NBDS", decode_nbds},                  // 17
-    {"PROTO_IPX_NBNAME", decode_ipx_nbname},      // 18
-    {"PROTO_IPX_NBDATA", decode_ipx_nbdata},      // 19
-    {"PROTO_PPPOE_DISC", decode_pppoe_discovery}, // 20
-    {"PROTO_PPPOE_SESS", decode_pppoe_session},   // 21
-    {"PROTO_IP_VJU", decode_ip_vju},              // 22
-    {"PROTO_VJC", decode_vjc},                    // 23
+    {nullptr},                    // 0 ends the chain
+    {decode_ppp_chain},           // 1 PROTO_PPP
+    {decode_ethernet},            // 2 PROTO_ETHERNET
+    {decode_tokenring},           // 3 PROTO_TOKENRING
+    {decode_ipx},                 // 4 PROTO_IPX
+    {decode_spx},                 // 5 PROTO_SPX
+    {decode_ncp},                 // 6 PROTO_NCP
+    {nullptr},                    // 7 is not assigned
+    {decode_arp},                 // 8 PROTO_ARP
+    {decode_ip},                  // 9 PROTO_IP
+    {decode_icmp},                // 10 PROTO_ICMP
+    {decode_udp},                 // 11 PROTO_UDP
+    {decode_tcp},                 // 12 PROTO_TCP
+    {decode_nbss},                // 13 PROTO_NBSS
+    {smb_decode},                 // 14 PROTO_SMB
+    {decode_ipxwan},              // 15 PROTO_IPXWAN
+    {decode_nbns},                // 16 PROTO_NBNS
+    {decode_nbds},                // 17 PROTO_NBDS
+    {decode_ipx_nbname},          // 18 PROTO_IPX_NBNAME
+    {decode_ipx_nbdata},          // 19 PROTO_IPX_NBDATA
+    {decode_pppoe_discovery},     // 20 PROTO_PPPOE_DISC
+    {decode_pppoe_session},       // 21 PROTO_PPPOE_SESS
+    {decode_ip_vju},              // 22 PROTO_IP_VJU
+    {decode_vjc},                 // 23 PROTO_VJC
 }};
 
 // Layer code -> first protocol id.
@@ -50,8 +49,6 @@ constexpr std::array<uint32_t, 9> kFirstProto = {
 const char *g_separator = "\n";
 
 }  // namespace
-
-const char *proto_name(uint32_t id) { return id < PROTO_COUNT ? kProtocols[id].name : nullptr; }
 
 Decoder decoder_for(uint32_t id) { return id < PROTO_COUNT ? kProtocols[id].decode : nullptr; }
 

@@ -37,9 +37,6 @@ enum Proto : uint32_t {
 };
 inline constexpr uint32_t PROTO_COUNT = 24;  // ids 0..23
 
-// Name of a protocol id ("PROTO_SMB"), or nullptr for ids without one.
-const char *proto_name(uint32_t id);
-
 // The decoder cursor: where the next decoder's header starts within the
 // frame, and where the bytes this chain may read end. The frame itself is
 // kept so that a decoder can look at bytes in front of its header (SMB's

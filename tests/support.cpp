@@ -6,10 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <algorithm>
 #include <map>
-#include <memory>
 
 #include "caplib.h"
+#include "decode/dispatch.h"
 
 namespace caplib_test {
 
@@ -18,11 +19,7 @@ void set_time_zone(const char *tz) {
     _putenv_s("TZ", tz ? tz : "");
     _tzset();
 #else
-    if (tz) {
-        setenv("TZ", tz, 1);
-    } else {
-        unsetenv("TZ");
-    }
+    tz ? setenv("TZ", tz, 1) : unsetenv("TZ");
     tzset();
 #endif
 }
@@ -36,21 +33,12 @@ ZoneGuard::ZoneGuard() {
 ZoneGuard::~ZoneGuard() { set_time_zone(had_ ? saved_.c_str() : nullptr); }
 
 Frame hex(std::string_view text) {
+    std::string digits;
+    for (char c : text)
+        if (!std::isspace(static_cast<unsigned char>(c))) digits += c;
+    if (digits.size() % 2 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) ADD_FAILURE() << "bad hex " << text;
     Frame out;
-    int hi = -1;
-    for (char c : text) {
-        if (std::isspace(static_cast<unsigned char>(c))) continue;
-        int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                                                            : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10;
-        if (v < 0 || v > 15) ADD_FAILURE() << "bad hex digit " << c;
-        if (hi < 0) {
-            hi = v;
-        } else {
-            out.push_back(static_cast<uint8_t>(hi << 4 | v));
-            hi = -1;
-        }
-    }
-    if (hi >= 0) ADD_FAILURE() << "odd number of hex digits";
+    for (size_t i = 0; i + 1 < digits.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
     return out;
 }
 
@@ -62,6 +50,13 @@ Frame cat(std::initializer_list<Frame> parts) {
 
 Frame ascii(std::string_view text) { return Frame(text.begin(), text.end()); }
 
+Frame be16(uint32_t v) { return {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)}; }
+Frame be32(uint32_t v) { return cat({be16(v >> 16), be16(v & 0xFFFF)}); }
+Frame le16(uint32_t v) { return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
+Frame le32(uint32_t v) { return cat({le16(v & 0xFFFF), le16(v >> 16)}); }
+
+Frame head(const Frame &f, size_t n) { return Frame(f.begin(), f.begin() + static_cast<long>(std::min(n, f.size()))); }
+
 std::unique_ptr<uint8_t[]> exact_copy(const uint8_t *bytes, size_t n) {
     std::unique_ptr<uint8_t[]> copy(new uint8_t[n ? n : 1]);
     if (n) std::memcpy(copy.get(), bytes, n);
@@ -72,6 +67,7 @@ namespace {
 
 constexpr size_t kCanary = 32;
 constexpr char kCanaryByte = '\x5A';
+constexpr uint32_t kFullRoom = 65536;
 
 // A text buffer whose room lies at the end of its allocation behind the
 // canaries' space, so a write just past room hits a canary and one further
@@ -107,62 +103,95 @@ bool sound_text(const std::string &what, const char *text, uint32_t room) {
     return true;
 }
 
-// Runs a decoding of an exact-size copy of the frame into exactly `room`
-// bytes and returns its text after checking it.
-template <typename Run>
-std::string guarded(const Frame &frame, uint32_t room, Run run) {
+// One decoding through the entry point `entry` names.
+void run(uint32_t entry, const uint8_t *d, uint32_t n, char *t, uint32_t room, const char *sep) {
+    if (entry == kColumn) {
+        CAPLIB_decode_ppp(d, n, t, room);
+    } else if (entry < kColumn) {
+        CAPLIB_decode(entry, d, n, t, room, sep);
+    } else {
+        caplib::set_separator(sep);
+        caplib::Text out(t, room);
+        caplib::decode_chain(entry - from(0), caplib::Bytes(d, n), out);
+    }
+}
+
+bool g_keeping = false;
+std::map<std::pair<uint32_t, Frame>, KeptFrame> g_kept;
+
+bool starts_with(const Frame &f, const Frame &prefix) {
+    return f.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), f.begin());
+}
+
+// The sweep costs prefixes times rooms: a frame longer than a full
+// Ethernet frame is left to its own test, and one whose sweep is part of
+// another's (a prefix of it) goes.
+void keep_decoded(uint32_t entry, const Frame &bytes) {
+    if (!g_keeping || bytes.size() > 1600) return;
+    for (auto it = g_kept.begin(); it != g_kept.end();) {
+        if (it->first.first == entry && starts_with(it->first.second, bytes)) return;
+        it = it->first.first == entry && starts_with(bytes, it->first.second) ? g_kept.erase(it) : std::next(it);
+    }
+    auto key = std::make_pair(entry, bytes);
+    static const char digits[] = "0123456789ABCDEF";
+    const testing::TestInfo *test = testing::UnitTest::GetInstance()->current_test_info();
+    std::string what = test ? std::string(test->test_suite_name()) + "." + test->name() + ": " : "";
+    what += "entry " + std::to_string(entry) + " frame ";
+    for (uint8_t b : bytes) what += {digits[b >> 4], digits[b & 15]};
+    // No decoder starts with less than 100 bytes of room.
+    DecodeCall call = [entry](const uint8_t *d, uint32_t n, char *t, uint32_t room) {
+        run(entry, d, n, t, room, "\n");
+        if (entry != kColumn && room < 100 && t[0] != '\0') ADD_FAILURE() << "a decoder ran with room " << room;
+    };
+    g_kept.emplace(std::move(key), KeptFrame{std::move(what), bytes, entry == kColumn ? 0u : 1u, call});
+}
+
+}  // namespace
+
+std::string decode(uint32_t entry, const Frame &frame, uint32_t room, const char *separator) {
+    keep_decoded(entry, frame);
     std::unique_ptr<uint8_t[]> data = exact_copy(frame.data(), frame.size());
     TextAtEnd buf(room);
     char *text = buf.place(room);
-    run(data.get(), static_cast<uint32_t>(frame.size()), text);
+    run(entry, data.get(), static_cast<uint32_t>(frame.size()), text, room, separator);
     if (!sound_text("", text, room) || room == 0) return {};
     return std::string(text);
 }
 
-}  // namespace
-
-std::string decode(uint32_t layer, const Frame &frame, uint32_t room, const char *separator) {
-    keep_decoded("layer " + std::to_string(layer), frame, 1, [layer](const uint8_t *d, uint32_t n, char *t, uint32_t r) {
-        CAPLIB_decode(layer, d, n, t, r, "\n");
-    });
-    return guarded(frame, room, [&](const uint8_t *d, uint32_t n, char *t) {
-        CAPLIB_decode(layer, d, n, t, room, separator);
-    });
-}
-
-std::string decode_ppp(const Frame &frame, uint32_t room) {
-    keep_decoded("PPP column", frame, 0,
-                 [](const uint8_t *d, uint32_t n, char *t, uint32_t r) { CAPLIB_decode_ppp(d, n, t, r); });
-    return guarded(frame, room, [&](const uint8_t *d, uint32_t n, char *t) {
-        CAPLIB_decode_ppp(d, n, t, room);
-    });
-}
-
-namespace {
-
-constexpr uint32_t kFullRoom = 65536;
-
-struct Keeper {
-    bool on = false;
-    std::map<std::pair<std::string, Frame>, KeptFrame> frames;
-};
-
-Keeper &keeper() {
-    static Keeper k;
-    return k;
-}
-
-std::string hex_text(const Frame &f) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (uint8_t b : f) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
+void expect_rows(const Rows &rows) {
+    for (const Row &r : rows) {
+        EXPECT_EQ(decode(r.entry == kBoth ? 0 : r.entry, r.frame, r.room, r.separator), r.text) << r.name;
+        if (r.entry != kBoth) continue;
+        EXPECT_EQ(decode(kColumn, r.frame, r.room), "     " + r.text.substr(0, r.text.size() - 1)) << r.name;
     }
-    return out;
 }
 
-}  // namespace
+std::vector<SampleFrame> &sample_frames() {
+    static std::vector<SampleFrame> frames;
+    return frames;
+}
+
+// A frame that the chain takes from a NetBIOS service, behind Ethernet,
+// IPv4 and UDP or TCP on the service's ports; nothing for other protocols.
+Frame on_its_port(uint32_t proto, const Frame &f) {
+    using namespace caplib;
+    const Frame ip = hex("FFFFFFFFFFFF 00A0C5110233 0800 4500 0000 0000 0000 40"), addresses = hex("0000 C0A80005 C0A800FF");
+    const Frame tcp = cat({{6}, addresses, hex("0401 008B 00000000 00000000 5018 2000 0000 0000")});
+    if (proto == PROTO_NBNS) return cat({ip, {17}, addresses, hex("0089 0089 0000 0000"), f});
+    if (proto == PROTO_NBDS) return cat({ip, {17}, addresses, hex("008A 008A 0000 0000"), f});
+    if (proto == PROTO_NBSS) return cat({ip, tcp, f});
+    if (proto == PROTO_SMB) return cat({ip, tcp, {0, 0, static_cast<uint8_t>(f.size() >> 8), static_cast<uint8_t>(f.size())}, f});
+    return {};
+}
+
+Rows samples(Rows rows) {
+    for (const Row &r : rows) {
+        Frame link = on_its_port(r.entry - from(0), r.frame);
+        if (r.entry <= kBoth) sample_frames().push_back({r.name, r.entry < kColumn ? r.entry : 0, r.frame});
+        if (!link.empty()) sample_frames().push_back({r.name, 1, link});
+    }
+    return rows;
+}
 
 bool sweep_rooms(const std::string &what, const uint8_t *data, uint32_t n, uint32_t first_room,
                  const DecodeCall &call) {
@@ -188,36 +217,12 @@ bool sweep_prefixes(const std::string &what, const Frame &frame, uint32_t first_
     return true;
 }
 
-void keep_decoded(const std::string &call_key, const Frame &bytes, uint32_t first_room, DecodeCall call) {
-    // The sweep costs prefixes times rooms: a frame longer than a full
-    // Ethernet frame is left to its own test.
-    constexpr size_t kLongest = 1600;
-    Keeper &k = keeper();
-    if (!k.on || bytes.size() > kLongest) return;
-    auto key = std::make_pair(call_key, bytes);
-    if (k.frames.count(key)) return;
-    const testing::TestInfo *test = testing::UnitTest::GetInstance()->current_test_info();
-    std::string what = test ? std::string(test->test_suite_name()) + "." + test->name() + ": " : "";
-    what += call_key + " frame " + hex_text(bytes);
-    k.frames.emplace(std::move(key), KeptFrame{std::move(what), bytes, first_room, std::move(call)});
-}
-
-void set_keeping(bool on) { keeper().on = on; }
+void set_keeping(bool on) { g_keeping = on; }
 
 std::vector<KeptFrame> kept_frames() {
     std::vector<KeptFrame> out;
-    for (auto &[key, f] : keeper().frames) out.push_back(f);
+    for (auto &[key, f] : g_kept) out.push_back(f);
     return out;
-}
-
-std::vector<SampleFrame> &sample_frames() {
-    static std::vector<SampleFrame> frames;
-    return frames;
-}
-
-int add_samples(std::vector<SampleFrame> frames) {
-    for (SampleFrame &f : frames) sample_frames().push_back(std::move(f));
-    return 0;
 }
 
 }  // namespace caplib_test

@@ -18,28 +18,52 @@ Frame hex(std::string_view text);
 Frame cat(std::initializer_list<Frame> parts);
 // The bytes of a text, without terminator.
 Frame ascii(std::string_view text);
+// The first n bytes of a frame.
+Frame head(const Frame &f, size_t n);
+// Numbers in network and in little-endian byte order.
+Frame be16(uint32_t v);
+Frame be32(uint32_t v);
+Frame le16(uint32_t v);
+Frame le32(uint32_t v);
 
 // An exact-size heap copy of n bytes, so that the sanitizers catch a read
 // one past the end.
 std::unique_ptr<uint8_t[]> exact_copy(const uint8_t *bytes, size_t n);
 
-// CAPLIB_decode over an exact-size copy of the frame (so that sanitizers
-// catch any read past it) into a buffer of exactly `room` bytes guarded
-// by canaries; fails the test when a byte past room changes.
-std::string decode(uint32_t layer, const Frame &frame, uint32_t room = 8192,
-                   const char *separator = "\n");
-// CAPLIB_decode_ppp the same way.
-std::string decode_ppp(const Frame &frame, uint32_t room = 8192);
+// Where a frame enters the decoders: a layer code of CAPLIB_decode, or one
+// of these.
+inline constexpr uint32_t kColumn = 0x100;  // CAPLIB_decode_ppp
+inline constexpr uint32_t kBoth = 0x101;    // layer 0, and the column: "     " and the text without separator
+constexpr uint32_t from(uint32_t proto) { return 0x200 + proto; }  // the chain from a protocol id
 
-// Frames that every decoder family contributes to the sweeps over rooms
-// and truncations (and to the fuzz seeds).
+// Decodes an exact-size copy of the frame (so that sanitizers catch any
+// read past it) into a buffer of exactly `room` bytes guarded by canaries;
+// fails the test when a byte past room changes.
+std::string decode(uint32_t entry, const Frame &frame, uint32_t room = 8192, const char *separator = "\n");
+
+// A frame and the exact text it decodes to.
+struct Row {
+    const char *name;
+    uint32_t entry;
+    Frame frame;
+    std::string text;
+    uint32_t room = 8192;
+    const char *separator = "\n";
+};
+using Rows = std::vector<Row>;
+void expect_rows(const Rows &rows);
+
+// Frames of every decoder family for the sweeps over rooms and truncations
+// and for the fuzz seeds: the rows of the tables, the NetBIOS ones behind
+// Ethernet, IPv4 and their ports.
 struct SampleFrame {
     std::string name;
     uint32_t layer;
     Frame bytes;
 };
 std::vector<SampleFrame> &sample_frames();
-int add_samples(std::vector<SampleFrame> frames);
+// Registers a table's frames as samples and returns the table.
+Rows samples(Rows rows);
 
 // One decoding of `n` bytes into `room` bytes of text.
 using DecodeCall = std::function<void(const uint8_t *data, uint32_t n, char *text, uint32_t room)>;
@@ -53,16 +77,14 @@ bool sweep_prefixes(const std::string &what, const Frame &frame, uint32_t first_
 bool sweep_rooms(const std::string &what, const uint8_t *data, uint32_t n, uint32_t first_room,
                  const DecodeCall &call);
 
-// Frames the tests decode through decode(), decode_ppp() and the direct
-// decoder calls are kept, once each with the call that decoded them, while
-// keeping is on; the run ends by sweeping them.
+// Frames that decode() decodes are kept, once each with the call that
+// decoded them, while keeping is on; the run ends by sweeping them.
 struct KeptFrame {
     std::string what;
     Frame bytes;
     uint32_t first_room;
     DecodeCall call;
 };
-void keep_decoded(const std::string &call_key, const Frame &bytes, uint32_t first_room, DecodeCall call);
 void set_keeping(bool on);
 std::vector<KeptFrame> kept_frames();
 

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 
 namespace caplib_test {
@@ -71,17 +69,24 @@ void write_capture(const std::string &path, std::vector<OwnedRecord> &records, c
     CAPLIB_output_close(out, 0);
 }
 
+std::ostream &operator<<(std::ostream &os, const ReadBack &r) {
+    return os << "{" << r.name << " tag " << r.tag << " channel " << r.channel << " dir " << r.direction << " attr "
+              << r.attribute << " layer " << r.layer << " time " << r.sec << "." << r.usec << " " << r.length << "/"
+              << r.orig_length << " number " << r.number << " " << r.data.size() << " bytes}";
+}
+
 std::vector<ReadBack> drain(CAPLIB_INPUT *in) {
     std::vector<ReadBack> out;
     for (CAPLIB_PAKET *p = CAPLIB_input_first(in); p; p = CAPLIB_input_next(in))
         out.push_back({p->name ? p->name : "<null>", p->layer, p->direction, p->number, p->length, p->orig_length,
-                       p->time.tv_sec, p->time.tv_usec, std::vector<uint8_t>(p->data, p->data + p->length)});
+                       p->time.tv_sec, p->time.tv_usec, std::vector<uint8_t>(p->data, p->data + p->length), p->tag,
+                       p->channel, p->attribute});
     return out;
 }
 
-std::vector<ReadBack> read_capture(const std::string &path) {
+std::optional<std::vector<ReadBack>> read_capture(const std::string &path) {
     CAPLIB_INPUT *in = CAPLIB_input_zekbin(path.c_str());
-    if (!in) return {};
+    if (!in) return std::nullopt;
     std::vector<ReadBack> out = drain(in);
     CAPLIB_input_close(in);
     return out;

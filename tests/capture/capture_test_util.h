@@ -2,7 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -46,16 +47,19 @@ struct OwnedRecord {
 void write_capture(const std::string &path, std::vector<OwnedRecord> &records,
                    const CAPLIB_INPUT *info_from = nullptr);
 
-// A record as a source delivered it; a missing name reads "<null>".
+// A record as a source delivered it, every field; a missing name reads "<null>".
 struct ReadBack {
     std::string name;
     uint32_t layer, direction, number, length, orig_length;
     int32_t sec, usec;
     std::vector<uint8_t> data;
+    uint32_t tag, channel, attribute;
+    bool operator==(const ReadBack &) const = default;
 };
+std::ostream &operator<<(std::ostream &os, const ReadBack &r);
 // Every record of a source, from its first.
 std::vector<ReadBack> drain(CAPLIB_INPUT *in);
-// Every record of a capture file.
-std::vector<ReadBack> read_capture(const std::string &path);
+// Every record of a capture file, nothing when the reader refuses it.
+std::optional<std::vector<ReadBack>> read_capture(const std::string &path);
 
 }  // namespace caplib_test

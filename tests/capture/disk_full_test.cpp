@@ -21,8 +21,6 @@ using namespace caplib_test;
 
 namespace {
 
-bool have_dev_full() { return access("/dev/full", W_OK) == 0; }
-
 OwnedRecord record(size_t data_bytes) {
     OwnedRecord r;
     r.name = "rec";
@@ -34,49 +32,40 @@ OwnedRecord record(size_t data_bytes) {
 // Bytes one record of record(n) takes in a capture file.
 size_t file_bytes(size_t data_bytes) { return 48 + 16 + ((data_bytes + 15) & ~size_t{15}); }
 
+// Writes records of `size` bytes until one fails; the number of records
+// that succeeded, or -1 when none failed.
+int write_until_failure(CAPLIB_OUTPUT *out, size_t size, int most) {
+    for (int i = 0; i < most; ++i) {
+        OwnedRecord r = record(size);
+        int rc = CAPLIB_output_paket(out, r.get());
+        if (rc != 0) return rc == CAPLIB_ERR_WRITE ? i : -2;
+    }
+    return -1;
+}
+
 class DiskFull : public testing::Test {
 protected:
     void SetUp() override {
-        if (!have_dev_full()) GTEST_SKIP() << "no /dev/full";
-        std::filesystem::create_symlink("/dev/full", dir_.path("full.eth"));
-        std::filesystem::create_symlink("/dev/full", dir_.path("full.log"));
+        if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+        for (const char *name : {"full.eth", "full.log", "full-b.log"}) std::filesystem::create_symlink("/dev/full", dir_.path(name));
     }
     TempDir dir_;
 };
 
 // The caller's stream with its own buffering: the record whose bytes no
 // longer fit the stream's buffer is the first write to reach the device.
+// A failed stream stays failed.
 TEST_F(DiskFull, CallersStreamFailsAtTheFirstWriteThatReachesTheDevice) {
-    struct Case {
-        const char *what;
-        int mode;
-        size_t buffer;
-    } cases[] = {{"unbuffered", _IONBF, 0}, {"1 KiB buffer", _IOFBF, 1024}, {"8 KiB buffer", _IOFBF, 8192}};
-    for (const Case &c : cases) {
+    for (size_t buffer : {0, 1024, 8192}) {
         FILE *f = std::fopen("/dev/full", "wb");
         ASSERT_NE(f, nullptr);
-        std::vector<char> buffer(c.buffer + 1);  // outlives the stream: closed below
-        ASSERT_EQ(std::setvbuf(f, c.buffer ? buffer.data() : nullptr, c.mode, c.buffer), 0);
+        std::vector<char> space(buffer + 1);  // outlives the stream: closed below
+        ASSERT_EQ(std::setvbuf(f, buffer ? space.data() : nullptr, buffer ? _IOFBF : _IONBF, buffer), 0);
         CAPLIB_OUTPUT *out = CAPLIB_output_zekbin_filepointer(f);
         ASSERT_NE(out, nullptr);
         // No header first: the records alone fill the buffer.
-        size_t written = 0;
-        int failed_at = -1;
-        for (int i = 0; i < 100 && failed_at < 0; ++i) {
-            OwnedRecord r = record(100);
-            int rc = CAPLIB_output_paket(out, r.get());
-            written += file_bytes(100);
-            if (rc != 0) {
-                EXPECT_EQ(rc, CAPLIB_ERR_WRITE) << c.what;
-                failed_at = i;
-            } else {
-                EXPECT_LE(written, c.buffer) << c.what << ": record " << i << " reached the device unreported";
-            }
-        }
-        EXPECT_GE(failed_at, 0) << c.what;
-        // A failed stream stays failed.
-        OwnedRecord again = record(1);
-        EXPECT_EQ(CAPLIB_output_paket(out, again.get()), CAPLIB_ERR_WRITE) << c.what;
+        EXPECT_EQ(write_until_failure(out, 100, 100), static_cast<int>(buffer / file_bytes(100))) << buffer;
+        EXPECT_EQ(write_until_failure(out, 1, 1), 0) << buffer;
         CAPLIB_output_close(out, CAPLIB_ERR_WRITE);
     }
 }
@@ -88,29 +77,35 @@ TEST_F(DiskFull, FileHeaderReachesTheDeviceAtOnce) {
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(CAPLIB_output_header(out, nullptr), CAPLIB_ERR_FORMAT);
     CAPLIB_output_close(out, CAPLIB_ERR_FORMAT);
-
     // A new file by name: the pump stops at the header, before any record.
     CAPLIB_OUTPUT *named = CAPLIB_output_zekbin(dir_.path("full").c_str());
-    ASSERT_NE(named, nullptr);
     CAPLIB_INPUT *in = CAPLIB_input_zekbin(CAPLIB_SOURCE_DIR "/examples/sample.eth");
-    ASSERT_NE(in, nullptr);
+    ASSERT_TRUE(named && in);
     EXPECT_EQ(CAPLIB_process_data(in, named), CAPLIB_ERR_FORMAT);
-
     // A file to be continued that is no capture yet gets its header at
     // once: the constructor fails.
     EXPECT_EQ(CAPLIB_output_zekbin_append(dir_.path("full").c_str(), 0), nullptr);
 }
 
-TEST_F(DiskFull, TextTraceFailsAtItsFirstRecord) {
+// The text trace flushes every record by default: the first fails. The
+// buffered one fails on the record whose write meets the full buffer.
+TEST_F(DiskFull, TextTraceFailsAtTheFirstWriteThatReachesTheDevice) {
     CAPLIB_OUTPUT *out = CAPLIB_output_ascii(dir_.path("full").c_str(), "\n", CAPLIB_ASCII_HEXDUMP);
-    ASSERT_NE(out, nullptr);
     CAPLIB_INPUT *in = CAPLIB_input_zekbin(CAPLIB_SOURCE_DIR "/examples/sample.eth");
-    ASSERT_NE(in, nullptr);
+    ASSERT_TRUE(out && in);
     EXPECT_EQ(CAPLIB_process_data(in, out), CAPLIB_ERR_WRITE);
+    for (uint32_t flags : {CAPLIB_ASCII_BUFFERED, CAPLIB_ASCII_BUFFERED | CAPLIB_ASCII_HEXDUMP}) {
+        CAPLIB_OUTPUT *buffered = CAPLIB_output_ascii(dir_.path("full-b").c_str(), nullptr, flags);
+        ASSERT_NE(buffered, nullptr);
+        int written = write_until_failure(buffered, 100, 100000);
+        EXPECT_GT(written, 0) << flags;
+        EXPECT_LT(static_cast<size_t>(written) * 100, caplib::IO_BUFFER) << flags;
+        CAPLIB_output_close(buffered, CAPLIB_ERR_WRITE);
+    }
 }
 
-// The text trace on a standard output that leads to the full device (in a
-// child process: the test's own output stays where it is).
+// On a standard output that leads to the full device (in a child process:
+// the test's own output stays where it is).
 int trace_to_full_stdout() {
     if (!std::freopen("/dev/full", "w", stdout)) return 2;
     CAPLIB_OUTPUT *out = CAPLIB_output_ascii("-", "\n", 0);
@@ -131,15 +126,11 @@ int append_until_full(const std::string &name, size_t start) {
     if (setrlimit(RLIMIT_FSIZE, &lim) != 0) return 2;
     CAPLIB_OUTPUT *out = CAPLIB_output_zekbin_append(name.c_str(), 0);
     if (!out) return 3;
-    size_t buffered = 0;
-    for (int i = 0; i < 1000; ++i) {
-        OwnedRecord r = record(1000);
-        int rc = CAPLIB_output_paket(out, r.get());
-        buffered += file_bytes(1000);
-        if (rc == CAPLIB_ERR_WRITE) return 0;
-        if (rc != 0 || buffered > caplib::IO_BUFFER) return 4;  // reached the disk unreported
-    }
-    return 5;
+    int written = write_until_failure(out, 1000, 1000);
+    return written > 0 && static_cast<size_t>(written) * file_bytes(1000) <= caplib::IO_BUFFER &&
+                   static_cast<size_t>(written + 1) * file_bytes(1000) > caplib::IO_BUFFER
+               ? 0
+               : 4;
 }
 
 TEST_F(DiskFull, ContinuedFileFailsWhenItsBufferSpills) {

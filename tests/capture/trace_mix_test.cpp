@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "caplib.h"
@@ -16,7 +16,6 @@
 #include "support.h"
 
 using namespace caplib_test;
-using fuzz::format;
 using fuzz::reference_dump;
 
 namespace {
@@ -74,145 +73,29 @@ TEST(HexDumpPaths, RowsMatchTheGeneralLoop) {
     }
 }
 
-// Both captures of the mix, kept in memory with their texts.
-struct MixCase {
-    const char *name;
-    caplib_mix::Kind kind;
-    uint32_t records;
-    const char *sep;
-};
-
-class TraceMix : public ::testing::TestWithParam<MixCase> {};
-
-TEST_P(TraceMix, FastPathsPrintWhatFormattedWritesPrint) {
-    const MixCase &c = GetParam();
+// Both captures of the mix, from a fifth of a second before the spring
+// switch on: both sides of it are traced.
+TEST(TraceMix, FastPathsPrintWhatFormattedWritesPrint) {
     ZoneGuard zone(kZone);
-    // A fifth of a second before the spring switch.
-    caplib_mix::Mix mix(c.kind, 1, kSpringSwitch - 1, 800000);
-    std::vector<std::vector<uint8_t>> frames;
-    std::vector<CAPLIB_PAKET> records;
-    frames.reserve(c.records);
-    records.reserve(c.records);
-    for (uint32_t i = 0; i < c.records; ++i) {
-        const CAPLIB_PAKET &p = mix.next();
-        frames.emplace_back(p.data, p.data + p.length);
-        records.push_back(p);
-        records.back().data = frames.back().data();
-    }
-    // The mix crosses the spring switch: both sides of it are traced.
-    ASSERT_LT(records.front().time.tv_sec, kSpringSwitch);
-    ASSERT_GE(records.back().time.tv_sec, kSpringSwitch);
-
-    std::string plain, dumped;
-    plain.reserve(400 * size_t{c.records});
-    dumped.reserve(2400 * size_t{c.records});
-    for (uint32_t i = 0; i < c.records; ++i) {
-        const CAPLIB_PAKET &p = records[i];
-        std::string text = fuzz::reference_record(i + 1, p, c.sep);
-        plain += text;
-        dumped += text;
-        reference_dump(dumped, p.data, static_cast<int32_t>(p.length), c.sep, fuzz::kTraceLine);
-    }
-    TempDir dir;
-    expect_trace(records, plain, 0, c.sep, dir.path("flushed"));
-    expect_trace(records, dumped, CAPLIB_ASCII_HEXDUMP | CAPLIB_ASCII_BUFFERED, c.sep, dir.path("buffered"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Mix, TraceMix,
-                         ::testing::Values(MixCase{"Ethernet", caplib_mix::Kind::ethernet, 20000, "\n"},
-                                           MixCase{"Ppp", caplib_mix::Kind::ppp, 5000, "\r\n"}),
-                         [](const ::testing::TestParamInfo<MixCase> &info) { return info.param.name; });
-
-// Records around both switches of the zone: the cached text must follow
-// the clock, including the hour that repeats in autumn.
-TEST(TraceTime, AcrossDaylightSavingSwitches) {
-#if defined(_WIN32)
-    GTEST_SKIP() << "Windows' runtime applies its own switch dates to a TZ rule";
-#endif
-    ZoneGuard zone(kZone);
-    struct Case {
-        int32_t sec, usec;
-        const char *text;
-    } cases[] = {
-        {1774745999, 999000, "29.03.2026 01:59:59.999"},  // last second of winter time
-        {1774746000, 0, "29.03.2026 03:00:00.000"},
-        {1774746000, 500000, "29.03.2026 03:00:00.500"},
-        {1792889999, 0, "25.10.2026 02:59:59.000"},  // last second of summer time
-        {1792890000, 1000, "25.10.2026 02:00:00.001"},  // the hour again
-        {1792889999, 2000, "25.10.2026 02:59:59.002"},  // back in time: the cache follows
-        {-1, -5000, "01.01.1970 00:59:59.-05"},  // a negative remainder prints as it did
-    };
-    std::vector<OwnedRecord> recs;
-    std::string want;
-    uint32_t n = 0;
-    for (const Case &c : cases) {
-        OwnedRecord r;
-        r.name = "t";
-        r.paket.layer = 9;
-        r.paket.time = {c.sec, c.usec};
-        recs.push_back(r);
-        want += format("\n%u. %s t ??? <<< 0/0 Normal\n", ++n, c.text);
-    }
-    TempDir dir;
-    std::string base = dir.path("dst");
-    CAPLIB_OUTPUT *out = CAPLIB_output_ascii(base.c_str(), nullptr, 0);
-    ASSERT_NE(out, nullptr);
-    for (OwnedRecord &r : recs) ASSERT_EQ(CAPLIB_output_paket(out, r.get()), 0);
-    CAPLIB_output_close(out, 0);
-    EXPECT_EQ(read_text_file(base + ".log"), want);
-}
-
-// The default flushes every record; buffered output reaches the file when
-// the buffer fills or the writer closes.
-TEST(TraceModes, DefaultFlushesEachRecordBufferedHoldsBack) {
-    TempDir dir;
-    OwnedRecord r;
-    r.name = "x";
-    r.paket.layer = 9;
-    size_t record = 0;  // bytes of one record's text
-    for (uint32_t flags : {0u, CAPLIB_ASCII_BUFFERED}) {
-        std::string base = dir.path(flags ? "buffered" : "flushed");
-        CAPLIB_OUTPUT *out = CAPLIB_output_ascii(base.c_str(), nullptr, flags);
-        ASSERT_NE(out, nullptr);
-        ASSERT_EQ(CAPLIB_output_paket(out, r.get()), 0);
-        size_t first = read_text_file(base + ".log").size();
-        ASSERT_EQ(CAPLIB_output_paket(out, r.get()), 0);
-        size_t second = read_text_file(base + ".log").size();
-        CAPLIB_output_close(out, 0);
-        size_t closed = read_text_file(base + ".log").size();
-        if (!flags) record = first;
-        EXPECT_GT(record, 0u);
-        EXPECT_EQ(first, flags ? 0 : record) << flags;
-        EXPECT_EQ(second, flags ? 0 : 2 * record) << flags;
-        EXPECT_EQ(closed, 2 * record) << flags;
-    }
-    EXPECT_EQ(read_text_file(dir.path("buffered.log")), read_text_file(dir.path("flushed.log")));
-}
-
-// A device that takes no data: the default fails on the first record, the
-// buffered writer on the record whose write meets the full buffer.
-TEST(TraceModes, WriteFailuresAreReported) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    TempDir dir;
-    OwnedRecord r;
-    r.name = "x";
-    r.paket.layer = 9;
-    for (uint32_t flags : {0u, CAPLIB_ASCII_BUFFERED, CAPLIB_ASCII_BUFFERED | CAPLIB_ASCII_HEXDUMP}) {
-        std::string base = dir.path("full" + std::to_string(flags));
-        std::filesystem::create_symlink("/dev/full", base + ".log");
-        CAPLIB_OUTPUT *out = CAPLIB_output_ascii(base.c_str(), nullptr, flags);
-        ASSERT_NE(out, nullptr);
-        int rc = 0;
-        uint32_t written = 0;
-        while (rc == 0 && written < 1000000) {
-            rc = CAPLIB_output_paket(out, r.get());
-            if (rc == 0) ++written;
+    for (auto [kind, count, sep] : {std::tuple{caplib_mix::Kind::ethernet, 20000u, "\n"}, std::tuple{caplib_mix::Kind::ppp, 5000u, "\r\n"}}) {
+        caplib_mix::Mix mix(kind, 1, kSpringSwitch - 1, 800000);
+        std::vector<std::vector<uint8_t>> frames(count);
+        std::vector<CAPLIB_PAKET> records;
+        std::string plain, dumped;
+        for (uint32_t i = 0; i < count; ++i) {
+            records.push_back(mix.next());
+            frames[i].assign(records[i].data, records[i].data + records[i].length);
+            records[i].data = frames[i].data();
+            std::string text = fuzz::reference_record(i + 1, records[i], sep);
+            plain += text;
+            dumped += text;
+            reference_dump(dumped, records[i].data, static_cast<int32_t>(records[i].length), sep, fuzz::kTraceLine);
         }
-        CAPLIB_output_close(out, rc);
-        EXPECT_EQ(rc, CAPLIB_ERR_WRITE) << flags;
-        if (flags == 0) {
-            EXPECT_EQ(written, 0u);
-        }
+        ASSERT_LT(records.front().time.tv_sec, kSpringSwitch);
+        ASSERT_GE(records.back().time.tv_sec, kSpringSwitch);
+        TempDir dir;
+        expect_trace(records, plain, 0, sep, dir.path("flushed"));
+        expect_trace(records, dumped, CAPLIB_ASCII_HEXDUMP | CAPLIB_ASCII_BUFFERED, sep, dir.path("buffered"));
     }
 }
 
