@@ -44,15 +44,6 @@ TEST(HexDump, Rows) {
     EXPECT_EQ(dump(hex("0102"), 8192, "\n", -1), "");
 }
 
-TEST(HexDump, StopsWithinItsSize) {
-    Frame data(60, 0x41);
-    EXPECT_EQ(dump(data, 40), "0000  41414141 41414141 41414141 4141");
-    for (uint32_t size = 1; size < 400; ++size) EXPECT_LT(dump(data, size).size(), size);
-    Frame long_data(70000, 0x30);
-    for (uint32_t size = 70; size <= 80; ++size) dump(long_data, size);
-    EXPECT_NE(dump(long_data, 1u << 23).find("\n10004  3030"), std::string::npos);
-}
-
 TEST(TimeText, LocalDateAndMilliseconds) {
     ZoneGuard zone("UTC");
     struct Case {
