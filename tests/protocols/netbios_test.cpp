@@ -175,7 +175,6 @@ const Rows kSession = samples({
     {"room for two lines", from(PROTO_NBDS), dgram(0x12, 0x02, cat({kNames, smb(0x25, 0x80, {})})), "DGRAM msg_type=broadcast B-Node F=1 M=0 dgmid=32769\n  src=192.168.0.5:138 len=103 off=0\n  src=PC1(0/Workstation) dest=WORKGROUP(1e/Browserelection) d", 150},
     {"empty session payload", from(PROTO_NBSS), {}, ""},
     {"three bytes", from(PROTO_NBSS), hex("000000"), "sliced NetBIOS header\n"},
-    {"keep-alive", from(PROTO_NBSS), hex("85000000 FFFF"), "NetBIOS-KeepAlive\r\n", 8192, "\r\n"},
     {"retarget response", from(PROTO_NBSS), hex("84000006 C0A80001 008B"), ""},
     {"negotiate response", from(PROTO_NBSS), session(smb(0x72, 0x80, {7})), "SMB-response \"negotiate protocol\"\n   size=37 cls=0 reh=0 err=0 flg=0x80 flg2=0x0\n   tid=0 pid=0 uid=0 mid=0 wct=1\n [00]=    7/0x0007\n"},
     {"six words", from(PROTO_SMB), smb(0x2E, 0, {0, 1, 2, 65535, 4, 5}), "SMB-request \"readX\"\n   size=0 cls=0 reh=0 err=0 flg=0x0 flg2=0x0\n   tid=0 pid=0 uid=0 mid=0 wct=6\n [00]=    0/0x0000 [01]=    1/0x0001 [02]=    2/0x0002 [03]=65535/0xFFFF [04]=    4/0x0004 [05]=    5/0x0005\n"},
