@@ -126,7 +126,8 @@ Frame pointer_chain() {
     return nbns(0x84, 0x00, 0, 1, 0, 0, record(nb_encode("*", 0), 33, 1, 0, rdata));
 }
 
-const Rows kNbns = samples({
+// Name, session and datagram services and SMB, then two captured frames.
+const Rows kNetbios = samples({
     {"query", from(PROTO_NBNS), query(kWorkgroup), "NMB ID=4660 OP=Query(0) R=0 B=1 RA=0 RD=1 T=0 A=0 RC=0\n  qdcount=1 ancount=0 nscount=0 arcount=0\n  question: name=WORKGROUP(1d/Main-Browser) type=NB class=IN\n"},
     {"positive response", from(PROTO_NBNS), kPositive, "NMB ID=4660 OP=Query(0) R=1 B=0 RA=1 RD=1 T=0 A=1 RC=0\r\n  qdcount=0 ancount=1 nscount=0 arcount=0\r\n  answers: name=PC1(20/Server) type=NB class=IN ttl=300000 rdlen=6\r\n           rdata: 0x60 192.168.0.5\r\n", 8192, "\r\n"},
     {"first record of each section", from(PROTO_NBNS), nbns(0x29, 0x10, 1, 1, 0, 1, cat({nb_encode("PC1", 0), hex("0020 0001"), record(hex("C00C"), 32, 1, 0, hex("0000 C0A80005")), record(hex("C00C"), 32, 1, 300000, hex("E000 C0A80006"))})), "NMB ID=4660 OP=Registration(5) R=0 B=1 RA=0 RD=1 T=0 A=0 RC=0\n  qdcount=1 ancount=1 nscount=0 arcount=1\n  question: name=PC1(0/Workstation) type=NB class=IN\n  answers: name=PC1(0/Workstation) type=NB class=IN ttl=0 rdlen=6\n           rdata: 0x0 192.168.0.5\n  additional: name=PC1(0/Workstation) type=NB class=IN ttl=300000 rdlen=6\n              rdata: 0xe0 192.168.0.6\n"},
@@ -152,18 +153,7 @@ const Rows kNbns = samples({
     {"empty label", from(PROTO_NBNS), query(hex("0000")), ""},
     {"room for the address line", from(PROTO_NBNS), kPositive, "NMB ID=4660 OP=Query(0) R=1 B=0 RA=1 RD=1 T=0 A=1 RC=0\n  qdcount=0 ancount=1 nscount=0 arcount=0\n  answers: name=PC1(20/Server) type=NB class=IN ttl=300000 rdlen=6\n           rdata: 0x60 192.168.0.5\n", 164 + 45},
     {"no room for the address line", from(PROTO_NBNS), kPositive, "NMB ID=4660 OP=Query(0) R=1 B=0 RA=1 RD=1 T=0 A=1 RC=0\n  qdcount=0 ancount=1 nscount=0 arcount=0\n  answers: name=PC1(20/Server) type=NB class=IN ttl=300000 rdlen=6\n", 164 + 44},
-});
-
-TEST(Nbns, ExactTexts) { expect_rows(kNbns); }
-
-// A message is shown whole or not at all.
-TEST(Nbns, EveryTruncationShowsNothing) {
-    for (size_t r : {0, 1, 2, 8})
-        for (size_t n = 0; n < kNbns[r].frame.size(); ++n) EXPECT_EQ(decode(from(PROTO_NBNS), head(kNbns[r].frame, n)), "") << n;
-}
-
-
-const Rows kSession = samples({
+    // Datagram and session services, SMB.
     {"direct group datagram", from(PROTO_NBDS), dgram(0x11, 0x06, cat({kNames, Frame(200, 0)})), "DGRAM msg_type=direct-group P-Node F=1 M=0 dgmid=32769\n  src=192.168.0.5:138 len=268 off=0\n  src=PC1(0/Workstation) dest=WORKGROUP(1e/Browserelection) dsize=200\nSMB signature not found\nSMB-request \"mkdir\"\n   size=20224 cls=0 reh=0 err=0 flg=0x0 flg2=0x0\n   tid=0 pid=0 uid=0 mid=0 wct=0\n"},
     {"direct unique datagram, more to come", from(PROTO_NBDS), dgram(0x10, 0x09, cat({kNames, hex("FF")})), "DGRAM msg_type=direct-unique M-Node F=0 M=1 dgmid=32769\n  src=192.168.0.5:138 len=69 off=0\n  src=PC1(0/Workstation) dest=WORKGROUP(1e/Browserelection) dsize=1\nsliced SMB header\n"},
     {"576 bytes of user data", from(PROTO_NBDS), dgram(0x12, 0x0E, cat({kNames, Frame(576, 0)})), "DGRAM msg_type=broadcast NBDD F=1 M=0 dgmid=32769\n  src=192.168.0.5:138 len=644 off=0\n  src=PC1(0/Workstation) dest=WORKGROUP(1e/Browserelection) dsize=576\nSMB signature not found\nSMB-request \"mkdir\"\n   size=20224 cls=0 reh=0 err=0 flg=0x0 flg2=0x0\n   tid=0 pid=0 uid=0 mid=0 wct=0\n"},
@@ -188,9 +178,18 @@ const Rows kSession = samples({
     {"data offset not captured", from(PROTO_SMB), head(smb(0x25, 0, {1, 2}, cstr("\\MAILSLOT\\BROWSE")), 56), "SMB-request \"trans\"\n   size=0 cls=0 reh=0 err=0 flg=0x0 flg2=0x0\n   tid=0 pid=0 uid=0 mid=0 wct=2\n [00]=    1/0x0001 [01]=    2/0x0002\n"},
     {"room for the separator", from(PROTO_SMB), smb(0x2F, 0, count_up(7)), "SMB-request \"writeX\"\r\n   size=0 cls=0 reh=0 err=0 flg=0x0 flg2=0x0\r\n   tid=0 pid=0 uid=0 mid=0 wct=7\r\n [00]=    0/0x0000 [01]=  100/0x0064 [02]=  200/0x00C8 [03]=  300/0x012C [04]=  400/0x0190 [05]=  500/0x01F4\r\n", 210 + 3, "\r\n"},
     {"no room for the separator", from(PROTO_SMB), smb(0x2F, 0, count_up(7)), "SMB-request \"writeX\"\r\n   size=0 cls=0 reh=0 err=0 flg=0x0 flg2=0x0\r\n   tid=0 pid=0 uid=0 mid=0 wct=7\r\n [00]=    0/0x0000 [01]=  100/0x0064 [02]=  200/0x00C8 [03]=  300/0x012C [04]=  400/0x0190 [05]=  500/0x01F4", 210 + 2, "\r\n"},
+    // Captured.
+    {"captured domain announcement", kEth, hex("ffffffffffff00042357a57a0800450000ed3889000080117c2ec0a801f9c0a801ff008a008a00d943de110e891fc0a801f9008a00c30000204545454b4641444a444646444441454b4341434143414341434143414341414100204142414346504650454e4644454346434550464846444546465046504143414200ff534d422500000000000000000000000000000000000000000000000000000011000029000000000000000000e80300000000000000002900560003000100010002003a005c4d41494c534c4f545c42524f575345000c0060ea000041524245495453475255505045000100030a001000804cfe0403444a50393553304a00"), "Ethernet II 00042357A57A -> FFFFFFFFFFFF Type=0x0800\nIP 192.168.1.249 --> 192.168.1.255 Protocol=UDP\nPort 138->138\nDGRAM msg_type=direct-group NBDD F=1 M=0 dgmid=35103\n  src=192.168.1.249:138 len=195 off=0\n  src=DJP95S0J(0/Workstation) dest=\\x01\\x02__MSBROWSE__\\x02(1/Register) dsize=127\nSMB-request \"trans\"\n   size=82432 cls=0 reh=0 err=0 flg=0x0 flg2=0x0\n   tid=0 pid=0 uid=0 mid=0 wct=17\n [00]=    0/0x0000 [01]=   41/0x0029 [02]=    0/0x0000 [03]=    0/0x0000 [04]=    0/0x0000 [05]=    0/0x0000\n [06]= 1000/0x03E8 [07]=    0/0x0000 [08]=    0/0x0000 [09]=    0/0x0000 [10]=    0/0x0000\n [11]=   41/0x0029 [12]=   86/0x0056 [13]=    3/0x0003 [14]=    1/0x0001 [15]=    1/0x0001\n [16]=    2/0x0002\nBROWSE Anncounce(12) ARBEITSGRUPPE(0/Workstation) count=0 ttl=60 OS=(3,10) stype=0x80001000 sig=0x4c 0x4 comment=DJP95S0J\n"},
+    {"captured registration", kEth, hex("ffffffffffff00042357a57a08004500006038c2000080116a0ca9fe43c2a9feffff00890089004cb508892e29100001000000000001204545454b4641444a444646444441454b434143414341434143414341434141410000200001c00c00200001000493e000066000a9fe43c2"), "Ethernet II 00042357A57A -> FFFFFFFFFFFF Type=0x0800\nIP 169.254.67.194 --> 169.254.255.255 Protocol=UDP\nPort 137->137\nNMB ID=35118 OP=Registration(5) R=0 B=1 RA=0 RD=1 T=0 A=0 RC=0\n  qdcount=1 ancount=0 nscount=0 arcount=1\n  question: name=DJP95S0J(0/Workstation) type=NB class=IN\n  additional: name=DJP95S0J(0/Workstation) type=NB class=IN ttl=300000 rdlen=6\n              rdata: 0x60 169.254.67.194\n"},
 });
 
-TEST(Session, ExactTexts) { expect_rows(kSession); }
+TEST(Netbios, ExactTexts) { expect_rows(kNetbios); }
+
+// A message is shown whole or not at all.
+TEST(Netbios, NameServiceTruncationsShowNothing) {
+    for (size_t r : {0, 1, 2, 8})
+        for (size_t n = 0; n < kNetbios[r].frame.size(); ++n) EXPECT_EQ(decode(from(PROTO_NBNS), head(kNetbios[r].frame, n)), "") << n;
+}
 
 // What the SMB decoder shows after the words of a transaction request.
 std::string mailslot(const Frame &smb_bytes, uint32_t room = 8192) {
@@ -252,7 +251,7 @@ TEST(Mailslot, EveryRoomGivesAPrefix) {
 }
 
 // The string routines stop at their limits and share a ring of eight texts.
-TEST(SmbText, LimitsAndRing) {
+TEST(Netbios, SmbStringLimitsAndRing) {
     auto view = [](const Frame &f) { return caplib::Bytes(f.data(), static_cast<uint32_t>(f.size())); };
     const Frame ones(400, 0x01), xs(2000, 'x'), ys(3000, 'y');
     EXPECT_EQ(std::string(caplib::smb_escape(view(ones), 0)).size(), 1020u);  // the 255th passes 1019
@@ -262,12 +261,5 @@ TEST(SmbText, LimitsAndRing) {
     for (int i = 0; i < 7; ++i) EXPECT_NE(caplib::smb_narrow(view(ys), 2990), first);
     EXPECT_EQ(caplib::smb_escape(view(xs), 1990), first);
 }
-
-const Rows kStack = samples({
-    {"captured domain announcement", kEth, hex("ffffffffffff00042357a57a0800450000ed3889000080117c2ec0a801f9c0a801ff008a008a00d943de110e891fc0a801f9008a00c30000204545454b4641444a444646444441454b4341434143414341434143414341414100204142414346504650454e4644454346434550464846444546465046504143414200ff534d422500000000000000000000000000000000000000000000000000000011000029000000000000000000e80300000000000000002900560003000100010002003a005c4d41494c534c4f545c42524f575345000c0060ea000041524245495453475255505045000100030a001000804cfe0403444a50393553304a00"), "Ethernet II 00042357A57A -> FFFFFFFFFFFF Type=0x0800\nIP 192.168.1.249 --> 192.168.1.255 Protocol=UDP\nPort 138->138\nDGRAM msg_type=direct-group NBDD F=1 M=0 dgmid=35103\n  src=192.168.1.249:138 len=195 off=0\n  src=DJP95S0J(0/Workstation) dest=\\x01\\x02__MSBROWSE__\\x02(1/Register) dsize=127\nSMB-request \"trans\"\n   size=82432 cls=0 reh=0 err=0 flg=0x0 flg2=0x0\n   tid=0 pid=0 uid=0 mid=0 wct=17\n [00]=    0/0x0000 [01]=   41/0x0029 [02]=    0/0x0000 [03]=    0/0x0000 [04]=    0/0x0000 [05]=    0/0x0000\n [06]= 1000/0x03E8 [07]=    0/0x0000 [08]=    0/0x0000 [09]=    0/0x0000 [10]=    0/0x0000\n [11]=   41/0x0029 [12]=   86/0x0056 [13]=    3/0x0003 [14]=    1/0x0001 [15]=    1/0x0001\n [16]=    2/0x0002\nBROWSE Anncounce(12) ARBEITSGRUPPE(0/Workstation) count=0 ttl=60 OS=(3,10) stype=0x80001000 sig=0x4c 0x4 comment=DJP95S0J\n"},
-    {"captured registration", kEth, hex("ffffffffffff00042357a57a08004500006038c2000080116a0ca9fe43c2a9feffff00890089004cb508892e29100001000000000001204545454b4641444a444646444441454b434143414341434143414341434141410000200001c00c00200001000493e000066000a9fe43c2"), "Ethernet II 00042357A57A -> FFFFFFFFFFFF Type=0x0800\nIP 169.254.67.194 --> 169.254.255.255 Protocol=UDP\nPort 137->137\nNMB ID=35118 OP=Registration(5) R=0 B=1 RA=0 RD=1 T=0 A=0 RC=0\n  qdcount=1 ancount=0 nscount=0 arcount=1\n  question: name=DJP95S0J(0/Workstation) type=NB class=IN\n  additional: name=DJP95S0J(0/Workstation) type=NB class=IN ttl=300000 rdlen=6\n              rdata: 0x60 169.254.67.194\n"},
-});
-
-TEST(NetbiosStack, ExactTexts) { expect_rows(kStack); }
 
 }  // namespace

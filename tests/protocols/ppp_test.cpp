@@ -26,7 +26,8 @@ constexpr uint16_t kLcp = 0xC021, kPap = 0xC023, kChap = 0xC223, kEap = 0xC227, 
                    kIpxcp = 0x802B, kAtcp = 0x8029, kCcp = 0x80FD, kEcp = 0x8053, kBacp = 0xC02B, kCecp = 0xC099;
 const Frame kIp = hex("4500001C 00000000 40110000 0A000001 0A000002 0401 0035 0008 0000");
 
-const Rows kFrames = samples({
+// Frames, control packets and the options of every control protocol.
+const Rows kPppRows = samples({
     {"multilink end fragment", kPpp, hex("003D 40000103 AABBCCDDEE"), "ML <259]          AABBCCDD EE\n"},
     {"multilink plus", kPpp, hex("0073 80000001 AA"), "ML+ [1> MP+ AA\n"},
     {"multilink whole packet", kPpp, hex("003D C0000009 C021 09010008 01020304"), "ML [9] LCP 008#01:EchoReq 01020304 \n"},
@@ -46,19 +47,7 @@ const Rows kFrames = samples({
     {"room 7", kColumn, hex("FF03 C021 0107000E 010405DC 05060A0B0C0D"), "...", 7},
     {"link quality report", kPpp, hex("C025 00000000 00000001 00000002 00000003 00000004 00000005 00000006 00000007 00000008 00000009 0000000A 0000000B FFFF"), "LQRP LastOut:1/2/3 PeerIn:4/5(6/7)8 PeerOut:9/10/11 \n"},
     {"link quality report one byte short", kBoth, cat({hex("C025"), Frame(47, 0x11)}), "LQRP 11111111 11111111 11111111 11111111 11111111 11111111 11111111 11111111 11111111 11111111 11111111 111111\n"},
-});
-
-TEST(PppFrames, ExactTexts) { expect_rows(kFrames); }
-
-TEST(PppFrames, ProtocolNames) {
-    const std::pair<uint16_t, const char *> names[] = {
-        {0x0005, "P:05"}, {0x00FF, "P:FF"}, {0x0123, "P:123"}, {0x7FFF, "P:7FFF"}, {0x8000, "P:8000cp"}, {0xC000, "P:C000cp"},
-        {0xC001, "P:C001"}, {0xFFFF, "P:FFFF"}, {0x8021, "IPcp"}, {0x8073, "MP+cp"}, {0x8233, "SIGMAcp"}, {0x002D, "VJIPc"},
-        {0x802D, "P:802Dcp"}, {0x8077, "NSCPcp"}, {0x0077, "P:77"}, {0xC227, "EAP"}};
-    for (auto [proto, name] : names) EXPECT_STREQ(caplib::ppp_protocol_name(proto).text, name) << proto;
-}
-
-const Rows kOptions = samples({
+    // Options.
     {"LCP options", kBoth, cp(kLcp, 1, "0002 010405DC 010305 0206000A0000 02040001 0304C023 0305C02300 0304C225 030EC2250102030405060708090A 0305C22305 0305C22380 0305C22381 0305C22306 0304C223 0306C2230500 0304C227 0303C0 0408C02580000000 0408C02500000BB8 0404C025 05060A0B0C0D 0105 05DC00 0207 000A0000 00 0205 000100 0306C2238000 0306C2238100 0306C2230600 0305C22700 0507 0A0B0C0D 00"), "LCP 0A0#01:ConfReq RESERVED MRU(1500) 010305 MAP(000A0000) SPOOF(1) PAP AUTH(C023) NWCAP(02) NWCAP(0c) CHAP MSCHAP MSCHAPv2 CHAP(6) AUTH(C223) AUTH(C223) EAP 0303C0 LQRP(-2147483648) LQRP(3000) QUAL(C025) MAGIC(0A0B0C0D) 010505DC00 0207000A000000 0205000100 AUTH(C223) AUTH(C223) AUTH(C223) AUTH(C227) MAGIC(0A0B0C0D...) \n"},
     {"LCP options, the second", kBoth, cp(kLcp, 2, "050A0102030405060708 0702 070300 0802 090302 0A0307 0F02 110405F4 1202 16040002 17040003 1E040004 200600010002 200301 200302 200303 200304 2105686F73 210341 2202 6303AA 080300 09040200 0A040700 0F0300 1105 05F400 120300 1605 000200 1705 000300 1E05 000400 2007 0001000200 20040100 20040200 20040300 220300 0000 0101 05"), "LCP 08E#01:ConfAck MAGIC(01020304...) PFC 070300 ACFC FCS(2) PAD(7) CPFRM MRRU(1524) SSBHF MP+(2) BAP(3) NSCP(4) ASPOOF(1:2) PSCP(DISC) PSCP(NEW) PSCP(OPEN) 200304 DNAME(hos) DNAME(A) CECP 6303AA 080300 09040200 0A040700 0F0300 110505F400 120300 1605000200 1705000300 1E05000400 20070001000200 20040100 20040200 20040300 220300 00:0001:01\n"},
     {"LCP callback options", kBoth, cp(kLcp, 3, cat({hex("0D0300 0D0601313233 0D0301 0D0302 0D0303 0D0304 0D05024109 0D040380 0D040442 0D0306 0D0305 0D02 0D2001"), ascii("0123456789abcdefghijklmnopqrs")})), "LCP 04E#01:ConfNak CB-AUTH CB-DIAL(123) CB-DIAL() CB-ID() CB-E164() CB-NAME() CB-ID(A_) CB-E164(.) CB-NAME(B) CB-MS CB-5 0D02 CB-DIAL(0123456789abcdefghijklmn) \n"},
@@ -80,11 +69,7 @@ const Rows kOptions = samples({
     {"NSCP", kBoth, cp(0x8077, 1, cat({hex("0205 0A0B0C 0203 FF 0702 0504 0102 0507 0102 313233 0706 4E616D65 0104 0005 0304 05DC 0403 02 0105 000500 0305 05DC00 0404 0200 077A"), Frame(120, 'c')})), "NSCPcp 0B2#01:ConfReq SPOOF(0a 0b 0c) SPOOF(ff) CBNAME(\"\") CBNR(1,2:\"\") CBNR(1,2:\"123\") CBNAME(\"Name\") DISC(5) MAXS(1500) FINAL(2) 0105000500 030505DC00 04040200 CBNAME(\"ccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccc\") \n"},
     {"RECP", kBoth, cp(0xC089, 1, "010300 010301 010302 010303 010304 0104 0000 01040100 01040200 01040300"), "RECP 023#01:ConfReq DIS DISC NEW OPEN 010304 01040000 01040100 01040200 01040300 \n"},
     {"CBCP", kBoth, cp(0xC029, 1, "020B 05 01 313233343536 00 0205 05 01 00 0203 05 0204 0601 0102 0101 0303 07 0402"), "CBCP 024#01:ConfReq CB-USER(5:123456) CB-USER(5:) CB-USER(5) CB-USER(6) CB-NO 01:01CB-ADMIN(7) CB-LIST \n"},
-});
-
-TEST(PppOptions, ExactTexts) { expect_rows(kOptions); }
-
-const Rows kPackets = samples({
+    // Control packets.
     {"PAP request, long name", kBoth, cp(kPap, 1, cat({hex("28"), Frame(40, 'a'), hex("00")})), "PAP 02E#01:ConfReq Name \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\" Password \"\"\n"},
     {"PAP password past the end", kBoth, cp(kPap, 1, "01 41 03 6162"), "PAP 009#01:ConfReq 01410361 62\n"},
     {"PAP name past the end", kBoth, cp(kPap, 1, "05 4142"), "PAP 007#01:ConfReq 054142\n"},
@@ -132,29 +117,36 @@ const Rows kPackets = samples({
     {"BAP shorter than its header", kBoth, hex("FF03 C02D 010500"), "BAP 010500\n"},
 });
 
-TEST(PppPackets, ExactTexts) { expect_rows(kPackets); }
+TEST(Ppp, ExactTexts) { expect_rows(kPppRows); }
+
+TEST(Ppp, ProtocolNames) {
+    const std::pair<uint16_t, const char *> names[] = {
+        {0x0005, "P:05"}, {0x00FF, "P:FF"}, {0x0123, "P:123"}, {0x7FFF, "P:7FFF"}, {0x8000, "P:8000cp"}, {0xC000, "P:C000cp"},
+        {0xC001, "P:C001"}, {0xFFFF, "P:FFFF"}, {0x8021, "IPcp"}, {0x8073, "MP+cp"}, {0x8233, "SIGMAcp"}, {0x002D, "VJIPc"},
+        {0x802D, "P:802Dcp"}, {0x8077, "NSCPcp"}, {0x0077, "P:77"}, {0xC227, "EAP"}};
+    for (auto [proto, name] : names) EXPECT_STREQ(caplib::ppp_protocol_name(proto).text, name) << proto;
+}
 
 // A text the room cuts short is the whole text cut and marked "...". (The
 // kept-frame sweep watches the room; this looks at the texts.)
-TEST(PppRoom, EveryRoomGivesPrefixAndMark) {
+TEST(Ppp, EveryRoomGivesPrefixAndMark) {
     auto column = [](const Frame &f, uint32_t room) {
         std::vector<char> t(room);
         CAPLIB_decode_ppp(f.data(), static_cast<uint32_t>(f.size()), t.data(), room);
         return std::string(t.data());
     };
-    for (const Rows *rows : {&kFrames, &kOptions, &kPackets})
-        for (const Row &r : *rows) {
-            if (r.entry != kBoth) continue;
-            const std::string full = column(r.frame, 8192);
-            for (uint32_t room = 8; room < full.size() + 8; ++room) {
-                std::string t = column(r.frame, room);
-                if (t == full) continue;
-                ASSERT_GE(t.size(), 3u) << r.name << " room " << room;
-                EXPECT_EQ(t.substr(t.size() - 3), "...") << r.name << " room " << room;
-                EXPECT_EQ(full.substr(0, t.size() - 3), t.substr(0, t.size() - 3)) << r.name << " room " << room;
-                EXPECT_LE(t.size(), room - 2) << r.name << " room " << room;
-            }
+    for (const Row &r : kPppRows) {
+        if (r.entry != kBoth) continue;
+        const std::string full = column(r.frame, 8192);
+        for (uint32_t room = 8; room < full.size() + 8; ++room) {
+            std::string t = column(r.frame, room);
+            if (t == full) continue;
+            ASSERT_GE(t.size(), 3u) << r.name << " room " << room;
+            EXPECT_EQ(t.substr(t.size() - 3), "...") << r.name << " room " << room;
+            EXPECT_EQ(full.substr(0, t.size() - 3), t.substr(0, t.size() - 3)) << r.name << " room " << room;
+            EXPECT_LE(t.size(), room - 2) << r.name << " room " << room;
         }
+    }
 }
 
 }  // namespace
