@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "caplib.h"
@@ -62,7 +63,8 @@ TEST(CaptureFile, BytesOfHeaderAndRecords) {
     p.orig_length = 99;
     p.number = 5;
     recs[1].has_name = false;
-    CAPLIB_INPUT info = {};
+    CAPLIB_INPUT info;
+    std::memset(&info, 0xFF, sizeof info);  // the writer takes the three words, nothing behind them
     info.info[0] = 1;
     info.info[1] = 2;
     info.info[2] = 0xDEADBEEF;
