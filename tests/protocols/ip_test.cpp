@@ -59,6 +59,8 @@ const Rows kIpRows = samples({
     {"unidirectional reads no delta", kPpp, hex("002D 1F 0001 DEADBEEF"), "IP TCP-comp Changes=UNI,PUSH chksum=0x0001  id+=1\n"},
     {"echo with id", kPpp, hex("002D 3B 0001 07 DEADBEEF"), "IP TCP-comp Changes=ECHO,ID,PUSH chksum=0x0001  id+=7\n"},
     {"every field", kPpp, hex("002D 77 0F ABCD 00FFFF 00FFFF 00FFFF 00FFFF DEADBEEF"), "IP TCP-comp Changes=C,U,W,A,ID,PUSH Slot=15 chksum=0xabcd  urg+=65535 win+=-1 ack+=65535 id+=65535\n"},
+    {"longest header", kPpp, hex("002D 6E 02 0000 000001 000002 000003 000004"), "IP TCP-comp Changes=C,W,A,S,ID Slot=2 chksum=0x0000  win+=1 ack+=2 seq+=3 id+=4\n"},
+    {"cut before the checksum", kPpp, hex("002D 0C"), "IP TCP-comp Changes=A,S \n"},
     {"cut before the slot", kPpp, hex("002D 4C"), "IP TCP-comp Changes=C,A,S \n"},
     {"cut in the checksum", kPpp, hex("002D 4C 01 1A"), "IP TCP-comp Changes=C,A,S Slot=1 \n"},
     {"cut before a delta", kPpp, hex("002D 4C 01 1A2B"), "IP TCP-comp Changes=C,A,S Slot=1 chksum=0x1a2b \n"},

@@ -34,6 +34,7 @@ const Rows kLink = samples({
     {"PADT of version 2", kEth, cat({kDisc, hex("21 A7 FFFF 0000")}), "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x8863\nPPPoE 2/1 session_id=65535 length=0 Active Discovery Terminate (PADT)\n\n"},
     {"unknown code", kEth, cat({kDisc, hex("11 FF 0000 0000")}), "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x8863\nPPPoE 1/1 session_id=0 length=0 code=0xff\n\n"},
     {"route cut by the frame", kEth, cat({kDisc, hex("1107 0000 0014 0121 0010 0A000000 FF00")}), "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x8863\nPPPoE 1/1 session_id=0 length=20 Active Discovery Offer (PADO)\n IP_ROUTE_ADD  10.0.0.0(16)\n"},
+    {"HURL cut by the frame", kEth, cat({kDisc, hex("1107 0000 0014 0111 0010")}), "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x8863\nPPPoE 1/1 session_id=0 length=20 Active Discovery Offer (PADO)\n HURL ??\?(16)\n"},
     {"short discovery", kEth, cat({kDisc, hex("1109 0000 00")}), "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x8863\nsliced PPPoE Discovery header\n"},
     {"short session", kEth, cat({kSess, hex("1100 0011")}), "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x8864\nsliced PPPoE Discovery header\n"},
     {"session longer than the frame", kEth, cat({kSess, hex("1100 0011 00C8 0222 01020304 05060708 FFFF")}), "Ethernet II 00A0C511233 -> FFFFFFFFFFFF Type=0x8864\nPPPoE 1/1 session_id=17 length=200 PPP Frame\nP:222 01020304 05060708 FFFF\n"},

@@ -220,6 +220,7 @@ const Rows kMailslots = samples({
     {"announcement cut before its comment", from(PROTO_SMB), head(kAnnouncement, kAnnouncement.size() - 12), "BROWSE Anncounce(1) PC1(20/Server)\n"},
     {"election cut before its name", from(PROTO_SMB), head(kElection, 69 + 17 + 14), ""},
     {"plain name of an election", from(PROTO_SMB), browse(cat({{8, 1}, le32(0x20011003), le32(3600000), le32(0), cstr("PC2")})), "BROWSE election request from \"PC2(0/Workstation)\" vers=1 criterion=20011003 timeup=3600\n"},
+    {"empty browse message", from(PROTO_SMB), browse({}), ""},
     {"domain logon strings unterminated", from(PROTO_SMB), netlogon(cat({le16(0), cstr("PC1"), cstr("alice"), ascii("\\MAILSLOT")})), ""},
     {"domain logon token missing", from(PROTO_SMB), netlogon(cat({le16(0), cstr("PC1"), cstr("alice"), cstr("x"), hex("00 0100 FF")})), ""},
     {"get DC token missing", from(PROTO_SMB), netlogon(cat({le16(7), cstr("PC1"), cstr("x"), hex("12")})), ""},
