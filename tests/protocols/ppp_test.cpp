@@ -89,7 +89,7 @@ const Rows kPppRows = samples({
     {"CHAP value past the end", kBoth, cp(kChap, 2, "10 0102"), "CHAP 007#01:ConfAck 100102\n"},
     {"CHAP success", kBoth, cp(kChap, 3, ascii("Welcome")), "CHAP 00B#01:ConfNak Success \"Welcome\"\n"},
     {"CHAP failure", kBoth, cp(kChap, 4, "4E6F"), "CHAP 006#01:ConfRej Failure \"No\"\n"},
-    {"EAP identity", kBoth, cp(kEap, 1, "01 41 09 80 20 42"), "EAP 00A#01:ConfReq Id:\"A_. B\"\n"},
+    {"EAP identity", kBoth, cp(kEap, 1, "01 41 09 80 20 42 7E 7F"), "EAP 00C#01:ConfReq Id:\"A_. B~.\"\n"},
     {"EAP identity, empty", kBoth, cp(kEap, 1, "01"), "EAP 005#01:ConfReq Id:\"\"\n"},
     {"EAP MD5", kBoth, cp(kEap, 2, "04 03 414243"), "EAP 009#01:ConfAck MD5:\".ABC\"\n"},
     {"EAP token card", kBoth, cp(kEap, 1, "06 47"), "EAP 006#01:ConfReq GTC:\"G\"\n"},
