@@ -203,21 +203,14 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"sll_ip_out", one_frame(113, sll(4, 0x0800, kIp)), {"if0 L3 D1 1.0 20/120 45000014"}, ""},
         ReadCase{"sll_ipx", one_frame(113, sll(1, 0x8137, kIpx)), {"if0 L4 D0 1.0 18/118 ffff001e"}, ""},
         ReadCase{"sll2_arp_out", one_frame(276, sll2(4, 0x0806, kArp)), {"if0 L5 D1 1.0 14/114 00010800"}, ""},
-        ReadCase{"pcapng_frames_no_layer_carries",
-                 Pcapng().section().interface(101).interface(0).interface(204)
-                     .packet(0, 0, hex("60 00")).packet(0, 0, {})
-                     .packet(1, 0, cat({hex("1e 00 00 00"), kIp})).packet(1, 0, hex("02 00"))
-                     .packet(2, 0, {}).bytes(),
-                 {}, "in: 5 of 5 frames skipped (2 not IPv4, IPX or ARP, 3 with their link headers cut short)"},
-        ReadCase{"pcap_skipped_among_converted",
-                 pcap_file(113, {{1, 0, sll(0, 0x0800, kIp)}, {2, 0, sll(0, 0x86dd, kIp)}, {3, 0, hex("00 04")},
+        ReadCase{"pcapng_frames_no_layer_carries", Pcapng().section().interface(101).interface(0).interface(204).packet(0, 0, hex("60 00")).packet(0, 0, {}).packet(1, 0, cat({hex("1e 00 00 00"), kIp})).packet(1, 0, hex("02 00")).packet(2, 0, {}).bytes(), {}, "in: 5 of 5 frames skipped (2 not IPv4, IPX or ARP, 3 with their link headers cut short)"},
+        ReadCase{"pcap_skipped_among_converted", pcap_file(113, {{1, 0, sll(0, 0x0800, kIp)}, {2, 0, sll(0, 0x86dd, kIp)}, {3, 0, hex("00 04")},
                                  {4, 0, sll(4, 0x0806, kArp)}}),
                  {"if0 L3 D0 1.0 20/20 45000014", "if0 L5 D1 4.0 14/14 00010800"},
                  "in: 2 of 4 frames skipped (1 not IPv4, IPX or ARP, 1 with its link header cut short)"},
         // pcap variants and damage.
         ReadCase{"pcap_micro", pcap_file(1, {{7, 999999, kEth}}), {"if0 L1 D0 7.999999 16/16 ffffffff"}, ""},
-        ReadCase{"pcap_micro_big", pcap_file(1, {{7, 999999, kEth}}, 0xA1B2C3D4, true),
-                 {"if0 L1 D0 7.999999 16/16 ffffffff"}, ""},
+        ReadCase{"pcap_micro_big", pcap_file(1, {{7, 999999, kEth}}, 0xA1B2C3D4, true), {"if0 L1 D0 7.999999 16/16 ffffffff"}, ""},
         ReadCase{"pcap_nano", pcap_file(1, {{7, 999999999, kEth}}, 0xA1B23C4D), {"if0 L1 D0 7.999999 16/16 ffffffff"},
                  ""},
         ReadCase{"pcap_nano_big", pcap_file(1, {{7, 1999, kEth}}, 0xA1B23C4D, true), {"if0 L1 D0 7.1 16/16 ffffffff"},
@@ -226,47 +219,32 @@ INSTANTIATE_TEST_SUITE_P(
                  "in: damaged after 1 frame (a frame is cut short: 8 of 60 bytes); 1 converted"},
         ReadCase{"pcap_cut_in_header", first_bytes(kTwoFrames, 24 + 76 + 10), {"if0 L1 D0 1.0 60/60 ffffffff"},
                  "in: damaged after 1 frame (a frame header is cut short: 10 of 16 bytes); 1 converted"},
-        ReadCase{"pcap_huge_length",
-                 cat({pcap_file(1, {{1, 0, kEth}}), hex("03 00 00 00 00 00 00 00 ff ff ff 7f ff ff ff 7f 00")}),
+        ReadCase{"pcap_huge_length", cat({pcap_file(1, {{1, 0, kEth}}), hex("03 00 00 00 00 00 00 00 ff ff ff 7f ff ff ff 7f 00")}),
                  {"if0 L1 D0 1.0 16/16 ffffffff"},
                  "in: damaged after 1 frame (a frame is cut short: 1 of 2147483647 bytes); 1 converted"},
         // pcapng: sections, interfaces, time resolutions, hostile lengths.
-        ReadCase{"pcapng_sections_and_interfaces", two_sections(),
-                 {"eth0 L1 D0 1.0 16/116 ffffffff", "if1 L0 D0 2.1 8/108 ff03c021", "wan?1 L0 D1 3.0 8/108 ff03c021",
-                  std::string(255, 'n') + " L2 D0 5.0 16/116 ffffffff"},
+        ReadCase{"pcapng_sections_and_interfaces", two_sections(), {"eth0 L1 D0 1.0 16/116 ffffffff", "if1 L0 D0 2.1 8/108 ff03c021", "wan?1 L0 D1 3.0 8/108 ff03c021", std::string(255, 'n') + " L2 D0 5.0 16/116 ffffffff"},
                  "in: 1 of 5 frames skipped (1 of link types without a layer code: 105)"},
-        ReadCase{"pcapng_time_resolutions",
-                 Pcapng().section().interface(1, "", 3).interface(1, "", 0x94).interface(1, "", 0x80)
-                     .packet(0, 12345, kEth).packet(1, (uint64_t{7} << 20) + (1 << 19), kEth).packet(2, 42, kEth)
-                     .bytes(),
-                 {"if0 L1 D0 12.345000 16/116 ffffffff", "if1 L1 D0 7.500000 16/116 ffffffff",
-                  "if2 L1 D0 42.0 16/116 ffffffff"},
+        ReadCase{"pcapng_time_resolutions", Pcapng().section().interface(1, "", 3).interface(1, "", 0x94).interface(1, "", 0x80).packet(0, 12345, kEth).packet(1, (uint64_t{7} << 20) + (1 << 19), kEth).packet(2, 42, kEth).bytes(), {"if0 L1 D0 12.345000 16/116 ffffffff", "if1 L1 D0 7.500000 16/116 ffffffff", "if2 L1 D0 42.0 16/116 ffffffff"},
                  ""},
-        ReadCase{"pcapng_simple_blocks_by_snapshot_length",
-                 Pcapng().section().interface(1, "", 0, 10).simple(kEth, 16).simple(Bytes(6, 1), 5)
-                     .section().interface(1).simple(kEth, 16).bytes(),  // the second without a snapshot length
-                 {"if0 L1 D0 0.0 10/16 ffffffff", "if0 L1 D0 0.0 5/5 01010101", "if1 L1 D0 0.0 16/16 ffffffff"}, ""},
-        ReadCase{"pcapng_interfaces_without_layer_among_others",
-                 Pcapng().section().interface(105).packet(0, 0, kEth).interface(1).packet(1, 0, kEth).bytes(),
-                 {"if1 L1 D0 0.0 16/116 ffffffff"},
+        // The second section's interface has no snapshot length.
+        ReadCase{"pcapng_simple_blocks_by_snapshot_length", Pcapng().section().interface(1, "", 0, 10).simple(kEth, 16).simple(Bytes(6, 1), 5).section().interface(1).simple(kEth, 16).bytes(), {"if0 L1 D0 0.0 10/16 ffffffff", "if0 L1 D0 0.0 5/5 01010101", "if1 L1 D0 0.0 16/16 ffffffff"}, ""},
+        ReadCase{"pcapng_interfaces_without_layer_among_others", Pcapng().section().interface(105).packet(0, 0, kEth).interface(1).packet(1, 0, kEth).bytes(), {"if1 L1 D0 0.0 16/116 ffffffff"},
                  "in: 1 of 2 frames skipped (1 of link types without a layer code: 105)"},
         ReadCase{"pcapng_zero_length", eth_frame().raw(hex("06 00 00 00 00 00 00 00")).bytes(), {kOneEth},
                  "in: damaged after 1 frame (the block at byte 96 has the length 0); 1 converted"},
-        ReadCase{"pcapng_length_not_multiple_of_4", eth_frame().raw(hex("06 00 00 00 0d 00 00 00 00")).bytes(),
-                 {kOneEth}, "in: damaged after 1 frame (the block at byte 96 has the length 13); 1 converted"},
+        ReadCase{"pcapng_length_not_multiple_of_4", eth_frame().raw(hex("06 00 00 00 0d 00 00 00 00")).bytes(), {kOneEth}, "in: damaged after 1 frame (the block at byte 96 has the length 13); 1 converted"},
         ReadCase{"pcapng_length_past_the_end", eth_frame().patch(44, 0x7FFFFFF0).bytes(), {},
                  "in: damaged after 0 frames (the block at byte 48 is cut short: 48 of 2147483632 bytes); 0 converted"},
         ReadCase{"pcapng_trailer_differs", eth_frame().patch(4, 52).bytes(), {},
                  "in: damaged after 0 frames (the block at byte 48 does not end with its length); 0 converted"},
-        ReadCase{"pcapng_option_past_the_block", Pcapng().section().interface(1, "eth0").patch(16, 0x00400002).bytes(),
-                 {},
+        ReadCase{"pcapng_option_past_the_block", Pcapng().section().interface(1, "eth0").patch(16, 0x00400002).bytes(), {},
                  "in: damaged after 0 frames (an option of the interface block at byte 28 runs past the block); "
                  "0 converted"},
         ReadCase{"pcapng_caplen_past_the_block", eth_frame().patch(28, 17).bytes(), {},
                  "in: damaged after 0 frames (the packet block at byte 48 holds fewer bytes than its captured "
                  "length 17); 0 converted"},
-        ReadCase{"pcapng_undescribed_interface", eth_frame().section().interface(1).packet(1, 0, kEth).bytes(),
-                 {kOneEth},
+        ReadCase{"pcapng_undescribed_interface", eth_frame().section().interface(1).packet(1, 0, kEth).bytes(), {kOneEth},
                  "in: damaged after 1 frame (the packet block at byte 144 names interface 1, which the section "
                  "does not describe); 1 converted"},
         ReadCase{"pcapng_cut_block_header", eth_frame().raw(hex("06 00 00")).bytes(), {kOneEth},
@@ -285,8 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "in: the block at byte 0 is cut short: 14 of 28 bytes"},
         ReadCase{"pcapng_version_2", Pcapng().section().patch(16, 2).bytes(), {},
                  "in: the section at byte 0 has version 2.0"},
-        ReadCase{"pcapng_link_types_without_layer",
-                 Pcapng().section().interface(127).interface(105).packet(0, 0, kEth).packet(1, 0, kEth).bytes(), {},
+        ReadCase{"pcapng_link_types_without_layer", Pcapng().section().interface(127).interface(105).packet(0, 0, kEth).packet(1, 0, kEth).bytes(), {},
                  "in: link types 105, 127 have no layer code; 2 frames skipped"}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -343,8 +320,7 @@ INSTANTIATE_TEST_SUITE_P(
         CaptureCase{"bad_magic", 64 + 96 + 96, cat({hex("11 48 30 00"), Bytes(44, 0)}),
                     "in: damaged after record 2 (48 bytes are not a record); the records before it were read"},
         // A record of 4 GB announced in a few bytes: nothing that large is allocated.
-        CaptureCase{"huge_record", 64 + 96,
-                    cat({hex("11 47 30 00 00 00 00 00"), Bytes(16, 0), hex("ef ff ff ff"), Bytes(40, 7)}),
+        CaptureCase{"huge_record", 64 + 96, cat({hex("11 47 30 00 00 00 00 00"), Bytes(16, 0), hex("ef ff ff ff"), Bytes(40, 7)}),
                     "in: damaged after record 1 (68 bytes are not a record); the records before it were read"}),
     [](const auto &info) { return std::string(info.param.name); });
 
