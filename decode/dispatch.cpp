@@ -46,8 +46,6 @@ constexpr std::array<uint32_t, 9> kFirstProto = {
     PROTO_END, PROTO_END,      PROTO_END,  // ISAKMP, BNEP, RFC1483: named only
 };
 
-const char *g_separator = "\n";
-
 }  // namespace
 
 Decoder decoder_for(uint32_t id) { return id < PROTO_COUNT ? kProtocols[id].decode : nullptr; }
@@ -55,9 +53,6 @@ Decoder decoder_for(uint32_t id) { return id < PROTO_COUNT ? kProtocols[id].deco
 uint32_t first_proto(uint32_t layer) {
     return layer < kFirstProto.size() ? kFirstProto[layer] : PROTO_END;
 }
-
-const char *separator() { return g_separator; }
-void set_separator(const char *sep) { g_separator = sep ? sep : "\n"; }
 
 void decode_chain(uint32_t id, Bytes frame, Text &text) {
     Cursor cursor(frame);
@@ -68,13 +63,12 @@ void decode_chain(uint32_t id, Bytes frame, Text &text) {
         size_t before = text.size();
         uint32_t next = decode(cursor, text);
         // The PPP frame decoder leaves its line open; the chain ends it.
-        if (id == PROTO_PPP && text.size() > before) text.put(separator());
+        if (id == PROTO_PPP && text.size() > before) text.put(text.separator());
         id = next;
     }
 }
 
-void decode_layer(uint32_t layer, Bytes frame, const char *sep, Text &text) {
-    set_separator(sep);
+void decode_layer(uint32_t layer, Bytes frame, Text &text) {
     decode_chain(first_proto(layer), frame, text);
 }
 
@@ -82,8 +76,9 @@ void decode_layer(uint32_t layer, Bytes frame, const char *sep, Text &text) {
 
 extern "C" CAPLIB_API void CAPLIB_decode(uint32_t layer, const unsigned char *data, uint32_t length,
                                          char *text, uint32_t room, const char *separator) {
-    // Room 0 or no buffer still sets the separator, which CAPLIB_decode_ppp
-    // goes on using; no decoder starts without room.
-    caplib::Text out(text, room);
-    caplib::decode_layer(layer, caplib::Bytes(data, length), separator, out);
+    // Room 0 or no buffer still sets the thread's separator, which
+    // CAPLIB_decode_ppp goes on using; no decoder starts without room.
+    caplib::set_separator(separator);
+    caplib::Text out(text, room, separator);
+    caplib::decode_layer(layer, caplib::Bytes(data, length), out);
 }

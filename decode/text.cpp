@@ -3,8 +3,17 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace caplib {
+namespace {
+
+thread_local std::string t_separator = "\n";
+
+}  // namespace
+
+const char *thread_separator() { return t_separator.c_str(); }
+void set_separator(const char *sep) { t_separator = sep ? sep : "\n"; }
 
 bool Text::add(const char *fmt, ...) {
     if (room_ == 0) {

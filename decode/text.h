@@ -7,19 +7,28 @@
 
 namespace caplib {
 
+// The calling thread's separator: the one of its last CAPLIB_decode, "\n"
+// before the first. Each thread has its own copy, so no caller's text is
+// referenced after its call returns.
+const char *thread_separator();
+void set_separator(const char *sep);  // null stands for "\n"
+
 // Appends text to a caller's buffer of `room` bytes without ever writing
 // past it: the text stays NUL-terminated within room, and a piece that
 // does not fit is cut at room - 1 and reported (the call returns false and
 // cut() stays set). Room 0 means nothing is ever written, not even a NUL.
+// The text carries the separator its lines end with: a decoding run gets
+// it from its caller, never from state another caller could change.
 class Text {
 public:
-    Text(char *buf, size_t room) : buf_(buf), room_(buf ? room : 0) {
+    Text(char *buf, size_t room, const char *sep = thread_separator())
+        : buf_(buf), room_(buf ? room : 0), sep_(sep ? sep : "\n") {
         if (room_) buf_[0] = '\0';
     }
 
     // Continues a text already in buf (its first `len` characters).
-    static Text resume(char *buf, size_t room, size_t len) {
-        Text t(nullptr, 0);
+    static Text resume(char *buf, size_t room, size_t len, const char *sep) {
+        Text t(nullptr, 0, sep);
         t.buf_ = buf;
         t.room_ = buf ? room : 0;
         t.len_ = len < t.room_ ? len : (t.room_ ? t.room_ - 1 : 0);
@@ -30,6 +39,8 @@ public:
     [[gnu::format(printf, 2, 3)]] bool add(const char *fmt, ...);
     bool put(std::string_view s);
     bool put(char c) { return put(std::string_view(&c, 1)); }
+
+    const char *separator() const { return sep_; }
 
     size_t size() const { return len_; }
     size_t room() const { return room_; }
@@ -53,6 +64,7 @@ public:
 private:
     char *buf_;
     size_t room_;
+    const char *sep_;
     size_t len_ = 0;
     bool cut_ = false;
 };

@@ -75,7 +75,7 @@ bool quotes_datagram(uint8_t type) {
 uint32_t decode_icmp(Cursor &cur, Text &out) {
     Bytes b = cur.view();
     if (!b.has(0, 8)) {
-        out.add("sliced ICMP header%s", separator());
+        out.add("sliced ICMP header%s", out.separator());
         return PROTO_END;
     }
     uint8_t type = b.u8(0), code = b.u8(1);
@@ -88,7 +88,7 @@ uint32_t decode_icmp(Cursor &cur, Text &out) {
         line.str(text).str(" id=").dec(b.be16(4)).str(" seq=").dec(b.be16(6));
     else
         line.str(text);
-    if (!out.put(line.view()) || !out.put(separator())) return PROTO_END;
+    if (!out.put(line.view()) || !out.put(out.separator())) return PROTO_END;
     cur.consume(8);
 
     if (!quotes_datagram(type)) return PROTO_END;

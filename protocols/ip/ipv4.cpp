@@ -49,7 +49,7 @@ enum class Mode { plain, vj_uncompressed };
 uint32_t decode_ipv4(Cursor &cur, Text &out, Mode mode) {
     Bytes b = cur.view();
     if (!b.has(0, kMinHeader)) {
-        out.add("sliced IP header%s", separator());
+        out.add("sliced IP header%s", out.separator());
         return PROTO_END;
     }
     Line<kLine> addresses;
@@ -83,7 +83,7 @@ uint32_t decode_ipv4(Cursor &cur, Text &out, Mode mode) {
         tail.str(" off=").dec((flags & kOffset) * 8u).chr(' ');
         protocol_text(tail);
         // A later fragment carries no header of the next protocol.
-        if (out.put(tail.view())) out.put(separator());
+        if (out.put(tail.view())) out.put(out.separator());
         return PROTO_END;
     } else if (flags & kMF) {
         tail.str(" id=").dec(id).chr(' ').str(ce).str(df).str(mf).chr(' ');
@@ -91,7 +91,7 @@ uint32_t decode_ipv4(Cursor &cur, Text &out, Mode mode) {
         tail.chr(' ').str(ce).str(df);
     }
     protocol_text(tail);
-    if (!out.put(tail.view()) || !out.put(separator())) return PROTO_END;
+    if (!out.put(tail.view()) || !out.put(out.separator())) return PROTO_END;
 
     // A header length below the fixed header, or beyond the captured bytes,
     // leaves no place where the payload could start: the line stands alone.

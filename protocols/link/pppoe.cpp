@@ -122,7 +122,7 @@ void show_tag(Text &out, uint16_t type, uint32_t len, Bytes value) {
 // short to hold it. A cut line does not end the chain.
 bool header_line(Bytes b, Text &out) {
     if (!b.has(0, kHeader)) {
-        out.add("sliced PPPoE Discovery header%s", separator());
+        out.add("sliced PPPoE Discovery header%s", out.separator());
         return false;
     }
     // "PPPoE %u/%u session_id=%u length=%u %s%s": every frame of a session
@@ -135,7 +135,7 @@ bool header_line(Bytes b, Text &out) {
         line.str(name);
     else
         line.str("code=0x").hex_min(code);
-    if (out.put(line.view())) out.put(separator());
+    if (out.put(line.view())) out.put(out.separator());
     return true;
 }
 
@@ -154,7 +154,7 @@ uint32_t decode_pppoe_discovery(Cursor &cur, Text &out) {
         show_tag(out, type, len, b.slice(at + 4, len));
         at += 4 + len;
     }
-    out.put(separator());
+    out.put(out.separator());
     cur.consume(end <= b.size() ? end : b.size());
     return PROTO_END;
 }

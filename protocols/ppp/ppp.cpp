@@ -15,7 +15,7 @@ PppLine::PppLine(Text &out)
     : out_(out),
       start_(out.size()),
       room_(out.left()),
-      text_(out.end(), room_ > kReserve ? room_ - kReserve + 1 : 0) {}
+      text_(out.end(), room_ > kReserve ? room_ - kReserve + 1 : 0, out.separator()) {}
 
 void PppLine::close() {
     if (closed_) return;
@@ -23,7 +23,7 @@ void PppLine::close() {
     if (!text_.empty()) {
         // text_ wrote into out_'s buffer right behind its text: take it over.
         char *base = out_.end() - out_.size();
-        out_ = Text::resume(base, out_.room(), out_.size() + text_.size());
+        out_ = Text::resume(base, out_.room(), out_.size() + text_.size(), out_.separator());
     }
     if (text_.cut() && text_.size() >= limit()) {
         out_.put("...");
