@@ -64,9 +64,9 @@ public:
 private:
     char *buf_;
     size_t room_;
-    const char *sep_;
     size_t len_ = 0;
     bool cut_ = false;
+    const char *sep_;
 };
 
 }  // namespace caplib
