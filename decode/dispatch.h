@@ -69,9 +69,10 @@ private:
 };
 
 // Every decoder reads its header at the cursor, appends its text (ending
-// its line with the text's separator()), consumes what it read and returns the next
-// protocol id, PROTO_END to stop. It is started with at least 100 bytes
-// of text space left.
+// its line with the text's separator()), consumes what it read and returns
+// the next protocol id, PROTO_END to stop. It is started with at least 100 bytes
+// of text space left and with at least the minimum header of its row in
+// the registration table (decode/dispatch.cpp) captured.
 using Decoder = uint32_t (*)(Cursor &, Text &);
 
 inline constexpr uint32_t DECODER_MIN_SPACE = 100;

@@ -74,10 +74,6 @@ bool quotes_datagram(uint8_t type) {
 
 uint32_t decode_icmp(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, 8)) {
-        out.add("sliced ICMP header%s", out.separator());
-        return PROTO_END;
-    }
     uint8_t type = b.u8(0), code = b.u8(1);
     const char *text = message_text(type, code);
     // "Type=%02X Code=%02X%s", "%s id=%d seq=%d%s" or "%s%s"

@@ -48,10 +48,6 @@ enum class Mode { plain, vj_uncompressed };
 
 uint32_t decode_ipv4(Cursor &cur, Text &out, Mode mode) {
     Bytes b = cur.view();
-    if (!b.has(0, kMinHeader)) {
-        out.add("sliced IP header%s", out.separator());
-        return PROTO_END;
-    }
     Line<kLine> addresses;
     dotted(addresses.str("IP "), b, 12).str(" --> ");
     dotted(addresses, b, 16);

@@ -45,10 +45,6 @@ const char *tcp_flag_text(uint8_t flags) { return kTcpFlagTexts[flags & kTcpFlag
 
 uint32_t decode_udp(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, 8)) {
-        out.add("sliced UDP header%s", out.separator());
-        return PROTO_END;
-    }
     uint16_t src = b.be16(0), dst = b.be16(2);
     Line<kLine> line;
     line.str("Port ").dec(src).str("->").dec(dst);
@@ -61,10 +57,6 @@ uint32_t decode_udp(Cursor &cur, Text &out) {
 
 uint32_t decode_tcp(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, 8)) {
-        out.add("sliced TCP header%s", out.separator());
-        return PROTO_END;
-    }
     uint16_t src = b.be16(0), dst = b.be16(2);
     if (!b.has(0, 20)) {
         out.add("Port %u->%u seq=%u%s", src, dst, b.be32(4), out.separator());

@@ -99,10 +99,6 @@ constexpr uint32_t kOptionHeader = 4;  // number, accept status, data length
 
 uint32_t decode_ipxwan(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kHeader)) {
-        out.add("sliced IPXWAN header%s", out.separator());
-        return PROTO_END;
-    }
     char buf[8];
     if (!out.add("%s NodeID=%08x seq=%d noptions=%d%s", packet_type_name(b.u8(kType), buf),
                  b.be32(kNode), b.u8(kSeq), b.u8(kCount), out.separator()))

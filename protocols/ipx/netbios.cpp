@@ -34,16 +34,11 @@ const char *bit(uint8_t flags, uint8_t mask) { return flags & mask ? "1" : "0"; 
 // Behind the IPX header: the propagation path (eight networks), then the
 // flags, the operation and the raw 16-byte name.
 constexpr uint32_t kFlags = 32, kOperation = 33, kName = 34, kNameLen = 16;
-constexpr uint32_t kFrame = kName + kNameLen;
 
 }  // namespace
 
 uint32_t decode_ipx_nbname(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kFrame)) {
-        out.add("sliced NetBIOS header%s", out.separator());
-        return PROTO_END;
-    }
     uint8_t flags = b.u8(kFlags);
     char buf[24];
     if (!out.add("   %s: notgroup=%s used=%s registered=%s notduplicated=%s deregistered=%s%s   ",

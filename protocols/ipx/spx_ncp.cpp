@@ -20,17 +20,10 @@ constexpr std::array<Named, 6> kNcpRequests = {{
     {0x9999, "\"Req. Being Processed\""},
 }};
 
-constexpr uint32_t kSpxHeader = 12;
-constexpr uint32_t kNcpHeader = 8;
-
 }  // namespace
 
 uint32_t decode_spx(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kSpxHeader)) {
-        out.add("sliced SPX header%s", out.separator());
-        return PROTO_END;
-    }
     out.add("SPX ConnCtl=%u DataStreamType=%u SrcConnectID=%u DstConnectID=%u%s"
             "    SeqNumber=%u AckNumber=%u AllocNumber=%u%s",
             b.u8(0), b.u8(1), b.be16(2), b.be16(4), out.separator(), b.be16(6), b.be16(8),
@@ -40,10 +33,6 @@ uint32_t decode_spx(Cursor &cur, Text &out) {
 
 uint32_t decode_ncp(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kNcpHeader)) {
-        out.add("sliced NCP header%s", out.separator());
-        return PROTO_END;
-    }
     // "NCP Request=%s Sequence=%u Task=%u Connections=%u,%u Completion=%u Status=%u",
     // an unnamed request type in "0x%04x". The request type is stored low
     // byte first, unlike the rest of IPX; the connection number too, its

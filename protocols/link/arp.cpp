@@ -34,10 +34,6 @@ Line<kLine> &station(Line<kLine> &line, Bytes b, uint32_t off) {
 
 uint32_t decode_arp(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kPacket)) {
-        out.add("sliced ARP header%s", out.separator());
-        return PROTO_END;
-    }
     const char *sep = out.separator();
     // The size fields are shown but the layout stays fixed.
     Line<kLine> head;

@@ -66,10 +66,6 @@ constexpr uint16_t kMaxLength = 1500;  // above: an Ethernet II type
 
 uint32_t decode_ethernet(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, 14)) {
-        out.add("sliced Ethernet header%s", out.separator());
-        return PROTO_END;
-    }
     constexpr uint32_t dst = 0, src = 6;  // station addresses
     uint16_t t = b.be16(12);
 
@@ -98,11 +94,6 @@ uint32_t decode_ethernet(Cursor &cur, Text &out) {
 
 uint32_t decode_tokenring(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    constexpr uint32_t kMin = 35;
-    if (!b.has(0, kMin)) {
-        out.add("sliced Tokenring header%s", out.separator());
-        return PROTO_END;
-    }
     constexpr uint32_t dst = 2, src = 8;
     uint32_t r = (b.u8(src) & 0x80) ? (b.u8(14) & 0x1F) : 0;
     uint32_t llc = 14 + r;

@@ -118,13 +118,9 @@ void show_tag(Text &out, uint16_t type, uint32_t len, Bytes value) {
     out.add("(%u)", len);
 }
 
-// The line of the header both stages share; false when the frame is too
-// short to hold it. A cut line does not end the chain.
-bool header_line(Bytes b, Text &out) {
-    if (!b.has(0, kHeader)) {
-        out.add("sliced PPPoE Discovery header%s", out.separator());
-        return false;
-    }
+// The line of the header both stages share. A cut line does not end the
+// chain.
+void header_line(Bytes b, Text &out) {
     // "PPPoE %u/%u session_id=%u length=%u %s%s": every frame of a session
     // has it.
     Line<112> line;
@@ -136,14 +132,13 @@ bool header_line(Bytes b, Text &out) {
     else
         line.str("code=0x").hex_min(code);
     if (out.put(line.view())) out.put(out.separator());
-    return true;
 }
 
 }  // namespace
 
 uint32_t decode_pppoe_discovery(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!header_line(b, out)) return PROTO_END;
+    header_line(b, out);
     uint32_t end = kHeader + b.be16(4);
     // The walk follows the length field but stops at the captured bytes: a
     // tag whose type and length are not both there is not shown.
@@ -161,7 +156,7 @@ uint32_t decode_pppoe_discovery(Cursor &cur, Text &out) {
 
 uint32_t decode_pppoe_session(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!header_line(b, out)) return PROTO_END;
+    header_line(b, out);
     cur.consume(kHeader);
     // Ethernet padding behind the payload is not part of the PPP frame.
     cur.limit(b.be16(4));

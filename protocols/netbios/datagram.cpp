@@ -37,7 +37,6 @@ const char *flag(uint32_t bit) { return bit ? "1" : "0"; }
 uint32_t decode_nbds(Cursor &cur, Text &out) {
     const Bytes d = cur.view();
     const uint32_t n = d.size();
-    if (n < kHeader) return PROTO_END;
 
     const uint8_t type = d.u8(0), flags = d.u8(1);
     nb_name src{}, dst{};

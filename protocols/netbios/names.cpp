@@ -123,7 +123,6 @@ std::optional<uint32_t> read_record(Bytes m, uint32_t pos, Record &rec) {
 }
 
 bool read_message(Bytes m, Message &msg) {
-    if (!m.has(0, kHeader)) return false;
     msg.id = m.be16(0);
     uint8_t b2 = m.u8(2), b3 = m.u8(3);
     msg.opcode = b2 >> 3 & 15;

@@ -224,10 +224,6 @@ nb_name nb_name_from_raw(Bytes b, uint32_t off) {
 uint32_t smb_decode(Cursor &cur, Text &out) {
     const Bytes smb = cur.view();
     const char *sep = out.separator();
-    if (!smb.has(0, kWords)) {
-        out.add("sliced SMB header%s", sep);
-        return PROTO_END;
-    }
     if (!smb.starts_with(0, {0xFF, 'S', 'M', 'B'}) && !out.add("SMB signature not found%s", sep))
         return PROTO_END;
 
