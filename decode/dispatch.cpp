@@ -89,11 +89,7 @@ void decode_chain(uint32_t id, Bytes frame, Text &text) {
                 text.put(text.separator());
             return;
         }
-        size_t before = text.size();
-        uint32_t next = r.decode(cursor, text);
-        // The PPP frame decoder leaves its line open; the chain ends it.
-        if (id == PROTO_PPP && text.size() > before) text.put(text.separator());
-        id = next;
+        id = r.decode(cursor, text);
     }
 }
 

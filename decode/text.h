@@ -26,16 +26,6 @@ public:
         if (room_) buf_[0] = '\0';
     }
 
-    // Continues a text already in buf (its first `len` characters).
-    static Text resume(char *buf, size_t room, size_t len, const char *sep) {
-        Text t(nullptr, 0, sep);
-        t.buf_ = buf;
-        t.room_ = buf ? room : 0;
-        t.len_ = len < t.room_ ? len : (t.room_ ? t.room_ - 1 : 0);
-        if (t.room_) buf[t.len_] = '\0';
-        return t;
-    }
-
     [[gnu::format(printf, 2, 3)]] bool add(const char *fmt, ...);
     bool put(std::string_view s);
     bool put(char c) { return put(std::string_view(&c, 1)); }
@@ -51,7 +41,25 @@ public:
 
     const char *c_str() const { return room_ ? buf_ : ""; }
     std::string_view view() const { return {c_str(), len_}; }
-    char *end() { return buf_ + len_; }
+
+    // A temporary limit: while it holds, the text takes at most `chars`
+    // characters in all (never fewer than it has), and pieces are cut there
+    // as they would be at the end of the room.
+    class Bound {
+    public:
+        Bound(Text &t, size_t chars) : t_(t), room_(t.room_) {
+            size_t keep = chars > t.len_ ? chars : t.len_;
+            if (t.room_ && keep + 1 < t.room_) t.room_ = keep + 1;
+        }
+        ~Bound() { release(); }
+        void release() { t_.room_ = room_; }
+        Bound(const Bound &) = delete;
+        Bound &operator=(const Bound &) = delete;
+
+    private:
+        Text &t_;
+        size_t room_;
+    };
 
     // Drops everything appended after `mark` (a size() taken earlier).
     void rewind(size_t mark) {
