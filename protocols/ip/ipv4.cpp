@@ -3,7 +3,8 @@
 #include <string_view>
 
 #include "decode/decoders.h"
-#include "protocols/ip/dotted.h"
+#include "decode/dotted.h"
+#include "decode/names.h"
 
 namespace caplib {
 namespace {
@@ -33,11 +34,7 @@ constexpr std::array<IpProtocol, 16> kIpProtocols = {{
     {103, "PIM", PROTO_END},
 }};
 
-const IpProtocol *ip_protocol(uint8_t value) {
-    for (const IpProtocol &p : kIpProtocols)
-        if (p.value == value) return &p;
-    return nullptr;
-}
+const IpProtocol *ip_protocol(uint8_t value) { return find(kIpProtocols, &IpProtocol::value, value); }
 
 constexpr uint32_t kMinHeader = 20;
 // Room for the longest piece: " id=65535 CE DF MF off=65528 Protocol=TCP-VJU Slot=255".

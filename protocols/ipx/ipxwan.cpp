@@ -83,11 +83,7 @@ constexpr std::array<Option, 6> kOptions = {{
     {0x80, 3, compression},
 }};
 
-const Option *find_option(uint8_t number) {
-    for (const Option &o : kOptions)
-        if (o.number == number) return &o;
-    return nullptr;
-}
+const Option *find_option(uint8_t number) { return find(kOptions, &Option::number, number); }
 
 bool sliced_option(Text &out) { return out.add("- sliced IPXWAN option%s", out.separator()); }
 

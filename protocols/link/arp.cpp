@@ -4,7 +4,7 @@
 
 #include "decode/decoders.h"
 #include "decode/names.h"
-#include "protocols/ip/dotted.h"
+#include "decode/dotted.h"
 
 namespace caplib {
 namespace {

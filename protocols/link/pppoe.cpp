@@ -49,11 +49,7 @@ constexpr std::array<PppoeTag, 11> kTags = {{
     {0x0202, "AC-System-Error", Value::text_or_bare},
 }};
 
-const PppoeTag *find_tag(uint16_t type) {
-    for (const PppoeTag &t : kTags)
-        if (t.type == type) return &t;
-    return nullptr;
-}
+const PppoeTag *find_tag(uint16_t type) { return find(kTags, &PppoeTag::type, type); }
 
 constexpr uint32_t kHeader = 6;
 constexpr uint16_t kEndOfList = 0;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "decode/decoders.h"
+#include "decode/dotted.h"
 #include "decode/line.h"
 #include "protocols/netbios/netbios.h"
 
@@ -54,7 +55,7 @@ uint32_t decode_nbds(Cursor &cur, Text &out) {
     kind.str(" F=").str(flag(flags & 2)).str(" M=").str(flag(flags & 1)).str(" dgmid=").dec(d.be16(2));
     // "  src=%d.%d.%d.%d:%d len=%d off=%d"
     Line<64> source;
-    source.str("  src=").dec(d.u8(4)).chr('.').dec(d.u8(5)).chr('.').dec(d.u8(6)).chr('.').dec(d.u8(7));
+    dotted(source.str("  src="), d, 4);
     source.chr(':').dec(d.be16(8)).str(" len=").dec(d.be16(10)).str(" off=").dec(d.be16(12));
     const char *sep = out.separator();
     for (std::string_view line : {kind.view(), source.view()})

@@ -4,6 +4,7 @@
 
 #include "decode/decoders.h"
 #include "decode/line.h"
+#include "decode/names.h"
 #include "protocols/netbios/netbios.h"
 
 namespace caplib {
@@ -116,9 +117,8 @@ constexpr std::array<BrowseForm, 9> kBrowseForms = {{
 }};
 
 void browser(Bytes m, Text &out) {
-    BrowseForm form{m.u8(0), 1, kNoName, unknown_browse};
-    for (const BrowseForm &f : kBrowseForms)
-        if (f.opcode == m.u8(0)) form = f;
+    const BrowseForm *found = find(kBrowseForms, &BrowseForm::opcode, m.u8(0));
+    const BrowseForm form = found ? *found : BrowseForm{m.u8(0), 1, kNoName, unknown_browse};
     if (m.has(0, form.fixed) && (form.name == kNoName || name16_captured(m, form.name)))
         form.show(m, out);
 }
@@ -179,8 +179,7 @@ constexpr std::array<LogonForm, 3> kLogonForms = {{
 void logon(Bytes m, Text &out) {
     if (!m.has(0, 2)) return;
     const uint16_t opcode = m.le16(0);
-    for (const LogonForm &f : kLogonForms)
-        if (f.opcode == opcode) return f.show(m, out);
+    if (const LogonForm *f = find(kLogonForms, &LogonForm::opcode, opcode)) return f->show(m, out);
     out.add("Domain request: %d%s", opcode, out.separator());
 }
 

@@ -6,7 +6,7 @@
 #include "decode/decoders.h"
 #include "decode/line.h"
 #include "decode/names.h"
-#include "protocols/ip/dotted.h"
+#include "decode/dotted.h"
 #include "protocols/netbios/netbios.h"
 
 namespace caplib {

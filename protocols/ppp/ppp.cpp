@@ -6,6 +6,7 @@
 
 #include "caplib.h"
 #include "decode/decoders.h"
+#include "decode/names.h"
 
 namespace caplib {
 
@@ -92,9 +93,8 @@ constexpr std::array<HandOver, 4> kHandOver = {{
 }};
 
 uint32_t hand_over(uint16_t proto, uint8_t first) {
-    for (const HandOver &h : kHandOver)
-        if (h.proto == proto) return !h.takes || h.takes(first) ? h.next : PROTO_END;
-    return PROTO_END;
+    const HandOver *h = find(kHandOver, &HandOver::proto, proto);
+    return h && (!h->takes || h->takes(first)) ? h->next : PROTO_END;
 }
 
 void multilink_mark(Text &t, const char *label, uint32_t header) {
