@@ -10,6 +10,10 @@
 
 namespace caplib {
 
+// Reads past the end so far on the calling thread (see has()).
+uint64_t short_reads();
+void count_short_read();
+
 // A view over captured bytes. Every read names an offset into the view; a
 // read that does not fit returns 0, so that a field past the captured
 // bytes reads as zeros. Nothing here can touch a byte outside the view.
@@ -22,23 +26,23 @@ public:
     constexpr bool empty() const { return n_ == 0; }
     constexpr bool has(uint32_t off, uint32_t len = 1) const { return off <= n_ && len <= n_ - off; }
 
-    uint8_t u8(uint32_t off) const { return has(off, 1) ? p_[off] : 0; }
+    uint8_t u8(uint32_t off) const { return fits(off, 1) ? p_[off] : 0; }
     uint16_t be16(uint32_t off) const {
-        return has(off, 2) ? static_cast<uint16_t>(p_[off] << 8 | p_[off + 1]) : 0;
+        return fits(off, 2) ? static_cast<uint16_t>(p_[off] << 8 | p_[off + 1]) : 0;
     }
     uint32_t be24(uint32_t off) const {
-        return has(off, 3) ? uint32_t{p_[off]} << 16 | uint32_t{p_[off + 1]} << 8 | p_[off + 2] : 0;
+        return fits(off, 3) ? uint32_t{p_[off]} << 16 | uint32_t{p_[off + 1]} << 8 | p_[off + 2] : 0;
     }
     uint32_t be32(uint32_t off) const {
-        return has(off, 4) ? uint32_t{p_[off]} << 24 | uint32_t{p_[off + 1]} << 16 |
+        return fits(off, 4) ? uint32_t{p_[off]} << 24 | uint32_t{p_[off + 1]} << 16 |
                                   uint32_t{p_[off + 2]} << 8 | p_[off + 3]
                             : 0;
     }
     uint16_t le16(uint32_t off) const {
-        return has(off, 2) ? static_cast<uint16_t>(p_[off] | p_[off + 1] << 8) : 0;
+        return fits(off, 2) ? static_cast<uint16_t>(p_[off] | p_[off + 1] << 8) : 0;
     }
     uint32_t le32(uint32_t off) const {
-        return has(off, 4) ? uint32_t{p_[off]} | uint32_t{p_[off + 1]} << 8 |
+        return fits(off, 4) ? uint32_t{p_[off]} | uint32_t{p_[off + 1]} << 8 |
                                   uint32_t{p_[off + 2]} << 16 | uint32_t{p_[off + 3]} << 24
                             : 0;
     }
@@ -83,6 +87,12 @@ public:
     const uint8_t *end() const { return p_ + n_; }
 
 private:
+    bool fits(uint32_t off, uint32_t len) const {
+        if (has(off, len)) return true;
+        count_short_read();
+        return false;
+    }
+
     const uint8_t *p_ = nullptr;
     uint32_t n_ = 0;
 };

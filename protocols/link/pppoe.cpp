@@ -87,7 +87,7 @@ void show_tag(Text &out, uint16_t type, uint32_t len, Bytes value) {
     if (!tag) {
         out.add(" TAG0x%04x", type);
     } else {
-        bool has_text = len != 0 && value.u8(0) != 0;
+        bool has_text = !value.empty() && value.u8(0) != 0;
         switch (tag->value) {
         case Value::none:
             out.add(" %s", tag->name);

@@ -117,6 +117,7 @@ constexpr std::array<BrowseForm, 9> kBrowseForms = {{
 }};
 
 void browser(Bytes m, Text &out) {
+    if (m.empty()) return;
     const BrowseForm *found = find(kBrowseForms, &BrowseForm::opcode, m.u8(0));
     const BrowseForm form = found ? *found : BrowseForm{m.u8(0), 1, kNoName, unknown_browse};
     if (m.has(0, form.fixed) && (form.name == kNoName || name16_captured(m, form.name)))

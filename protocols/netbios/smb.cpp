@@ -217,7 +217,7 @@ nb_name nb_name_from_raw(Bytes b, uint32_t off) {
     nb_name name{};
     uint32_t len = b.slice(off, 15).cstr_len(0).value_or(b.slice(off, 15).size());
     b.copy_to(off, name.name, len);
-    name.suffix = b.u8(off + 15);
+    name.suffix = b.has(off + 15) ? b.u8(off + 15) : 0;  // a plain name has none
     return name;
 }
 
