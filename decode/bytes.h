@@ -12,7 +12,7 @@ namespace caplib {
 
 // Reads past the end so far on the calling thread (see has()).
 uint64_t short_reads();
-void count_short_read();
+[[gnu::cold]] void count_short_read();
 
 // A view over captured bytes. Every read names an offset into the view; a
 // read that does not fit returns 0, so that a field past the captured
@@ -88,7 +88,8 @@ public:
 
 private:
     bool fits(uint32_t off, uint32_t len) const {
-        if (has(off, len)) return true;
+        if (has(off, len)) [[likely]]
+            return true;
         count_short_read();
         return false;
     }

@@ -4,6 +4,7 @@
 
 #include "decode/decoders.h"
 #include "decode/dotted.h"
+#include "decode/line.h"
 #include "decode/names.h"
 
 namespace caplib {
@@ -46,8 +47,7 @@ enum class Mode { plain, vj_uncompressed };
 uint32_t decode_ipv4(Cursor &cur, Text &out, Mode mode) {
     Bytes b = cur.view();
     Line<kLine> addresses;
-    dotted(addresses.str("IP "), b, 12).str(" --> ");
-    dotted(addresses, b, 16);
+    addresses.str("IP ").str(dotted(b, 12).view()).str(" --> ").str(dotted(b, 16).view());
     if (!out.put(addresses.view())) return PROTO_END;
 
     uint8_t proto = b.u8(9);

@@ -5,6 +5,7 @@
 #include "decode/decoders.h"
 #include "decode/names.h"
 #include "decode/dotted.h"
+#include "decode/line.h"
 
 namespace caplib {
 namespace {
@@ -46,9 +47,9 @@ uint32_t decode_arp(Cursor &cur, Text &out) {
         head.chr('#').hex(op, op > 0xFFF ? 4 : op > 0xFF ? 3 : op > 0xF ? 2 : 1);  // "%X"
     Line<kLine> sender, target;
     station(sender.str(" S-HW: "), b, 8).str(" S-IP: ");
-    dotted(sender, b, 14);
+    sender.str(dotted(b, 14).view());
     station(target.str(" D-HW: "), b, 18).str(" D-IP: ");
-    dotted(target, b, 24);
+    target.str(dotted(b, 24).view());
     // A cut text changes nothing: the packet is consumed all the same.
     for (const Line<kLine> *piece : {&head, &sender, &target})
         if (!out.put(piece->view()) || !out.put(sep)) break;

@@ -55,7 +55,7 @@ uint32_t decode_nbds(Cursor &cur, Text &out) {
     kind.str(" F=").str(flag(flags & 2)).str(" M=").str(flag(flags & 1)).str(" dgmid=").dec(d.be16(2));
     // "  src=%d.%d.%d.%d:%d len=%d off=%d"
     Line<64> source;
-    dotted(source.str("  src="), d, 4);
+    source.str("  src=").str(dotted(d, 4).view());
     source.chr(':').dec(d.be16(8)).str(" len=").dec(d.be16(10)).str(" off=").dec(d.be16(12));
     const char *sep = out.separator();
     for (std::string_view line : {kind.view(), source.view()})

@@ -185,7 +185,7 @@ bool show_record(const Section &s, Text &out) {
             Line<64> line;
             for (int i = 0; i < w + 2; ++i) line.chr(' ');
             line.str("rdata: 0x").hex_min(d.u8(e)).chr(' ');
-            dotted(line, d, e + 2);
+            line.str(dotted(d, e + 2).view());
             if (!out.put(line.view()) || !out.put(sep)) return false;
         }
     } else if (rec.type == kTypeNbstat) {

@@ -11,7 +11,7 @@ namespace {
 // formatting.
 void address(Text &t, const char *label, Bytes p) {
     Line<32> line;
-    dotted(line.str(label).chr('('), p, 2).str(") ");
+    line.str(label).chr('(').str(dotted(p, 2).view()).str(") ");
     t.put(line.view());
 }
 
