@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "decode/decoders.h"
-#include "decode/line.h"
 #include "decode/names.h"
 
 namespace caplib {
@@ -117,17 +116,10 @@ void show_tag(Text &out, uint16_t type, uint32_t len, Bytes value) {
 // The line of the header both stages share. A cut line does not end the
 // chain.
 void header_line(Bytes b, Text &out) {
-    // "PPPoE %u/%u session_id=%u length=%u %s%s": every frame of a session
-    // has it.
-    Line<112> line;
-    line.str("PPPoE ").dec(b.u8(0) >> 4).chr('/').dec(b.u8(0) & 0x0F).str(" session_id=").dec(b.be16(2));
-    line.str(" length=").dec(b.be16(4)).chr(' ');
     const uint8_t code = b.u8(1);
-    if (const char *name = name_of(kCodes, code))
-        line.str(name);
-    else
-        line.str("code=0x").hex_min(code);
-    if (out.put(line.view())) out.put(out.separator());
+    const char *name = name_of(kCodes, code);
+    out.add("PPPoE %u/%u session_id=%u length=%u %s%s", b.u8(0) >> 4, b.u8(0) & 0x0Fu, b.be16(2), b.be16(4),
+            (name ? NameOrNumber(name) : NameOrNumber("code=0x%x", code)).c_str(), out.separator());
 }
 
 }  // namespace
