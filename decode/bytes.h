@@ -10,9 +10,11 @@
 
 namespace caplib {
 
-// Reads past the end so far on the calling thread (see has()).
-uint64_t short_reads();
-[[gnu::cold]] void count_short_read();
+// Reads past the end so far on the calling thread (see has()); each
+// program that reads through Bytes counts its own.
+inline thread_local uint64_t t_short_reads = 0;
+inline uint64_t short_reads() { return t_short_reads; }
+[[gnu::cold, gnu::noinline]] inline void count_short_read() { ++t_short_reads; }
 
 // A view over captured bytes. Every read names an offset into the view; a
 // read that does not fit returns 0, so that a field past the captured
