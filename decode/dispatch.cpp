@@ -1,6 +1,8 @@
 #include "decode/dispatch.h"
 
 #include <array>
+#include <cstring>
+#include <string>
 
 #include "caplib.h"
 #include "decode/decoders.h"
@@ -13,11 +15,11 @@ namespace {
 // sliced line when the row has one. Most decoders thus read their fixed
 // header without a check of their own.
 struct Registration {
-    uint32_t id;
-    const char *name;
-    uint32_t min_header;
-    const char *sliced;  // nullptr: a short header ends the chain silently
-    Decoder decode;
+    uint32_t id = PROTO_END;
+    const char *name = nullptr;
+    uint32_t min_header = 0;
+    const char *sliced = nullptr;  // nullptr: a short header ends the chain silently
+    Decoder decode = nullptr;      // nullptr: no decoder, the chain ends
     bool empty_is_silent = false;  // nothing captured at all: no sliced line
 };
 
@@ -47,9 +49,10 @@ constexpr Registration kRegistrations[] = {
     {PROTO_VJC, "VJ compressed", 0, nullptr, decode_vjc},
 };
 
-constexpr std::array<const Registration *, PROTO_COUNT> kById = [] {
-    std::array<const Registration *, PROTO_COUNT> t{};
-    for (const Registration &r : kRegistrations) t[r.id] = &r;
+// The rows by id, for the chain's one lookup per decoder.
+constexpr std::array<Registration, PROTO_COUNT> kById = [] {
+    std::array<Registration, PROTO_COUNT> t{};
+    for (const Registration &r : kRegistrations) t[r.id] = r;
     return t;
 }();
 
@@ -71,9 +74,34 @@ constexpr std::array<uint32_t, 9> kFirstProto = {
     PROTO_END, PROTO_END,      PROTO_END,  // ISAKMP, BNEP, RFC1483: named only
 };
 
+// The thread's separator. Every CAPLIB_decode call sets it: short ones are
+// copied into a plain buffer, which needs no construction guard on each
+// access; only a long one takes the string.
+thread_local char t_short[32] = "\n";
+thread_local bool t_is_long = false;
+thread_local std::string t_long;
+
+// Inlined into CAPLIB_decode, which calls it for every frame.
+[[gnu::always_inline]] inline void store_separator(const char *sep) {
+    if (!sep) sep = "\n";
+    // Copied as it is read: most separators are a character or two.
+    for (size_t i = 0; i < sizeof t_short; ++i) {
+        t_short[i] = sep[i];
+        if (sep[i] == '\0') {
+            t_is_long = false;
+            return;
+        }
+    }
+    t_long.assign(sep);
+    t_is_long = true;
+}
+
 }  // namespace
 
-Decoder decoder_for(uint32_t id) { return id < PROTO_COUNT && kById[id] ? kById[id]->decode : nullptr; }
+const char *thread_separator() { return t_is_long ? t_long.c_str() : t_short; }
+void set_separator(const char *sep) { store_separator(sep); }
+
+Decoder decoder_for(uint32_t id) { return id < PROTO_COUNT ? kById[id].decode : nullptr; }
 
 uint32_t first_proto(uint32_t layer) {
     return layer < kFirstProto.size() ? kFirstProto[layer] : PROTO_END;
@@ -81,9 +109,9 @@ uint32_t first_proto(uint32_t layer) {
 
 void decode_chain(uint32_t id, Bytes frame, Text &text) {
     Cursor cursor(frame);
-    while (id < PROTO_COUNT && kById[id]) {
+    while (id < PROTO_COUNT && kById[id].decode) {
         if (text.left() < DECODER_MIN_SPACE) return;
-        const Registration &r = *kById[id];
+        const Registration &r = kById[id];
         if (cursor.remaining() < r.min_header) {
             if (r.sliced && !(r.empty_is_silent && cursor.remaining() == 0) && text.put(r.sliced))
                 text.put(text.separator());
@@ -103,7 +131,7 @@ extern "C" CAPLIB_API void CAPLIB_decode(uint32_t layer, const unsigned char *da
                                          char *text, uint32_t room, const char *separator) {
     // Room 0 or no buffer still sets the thread's separator, which
     // CAPLIB_decode_ppp goes on using; no decoder starts without room.
-    caplib::set_separator(separator);
+    caplib::store_separator(separator);
     caplib::Text out(text, room, separator);
     caplib::decode_layer(layer, caplib::Bytes(data, length), out);
 }

@@ -3,35 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 namespace caplib {
-namespace {
-
-// Every CAPLIB_decode call sets it: short separators are copied into a
-// plain buffer, which needs no construction guard on each access; only a
-// long one takes the string.
-thread_local char t_short[32] = "\n";
-thread_local bool t_is_long = false;
-thread_local std::string t_long;
-
-}  // namespace
-
-const char *thread_separator() { return t_is_long ? t_long.c_str() : t_short; }
-
-void set_separator(const char *sep) {
-    if (!sep) sep = "\n";
-    // Copied as it is read: most separators are a character or two.
-    for (size_t i = 0; i < sizeof t_short; ++i) {
-        t_short[i] = sep[i];
-        if (sep[i] == '\0') {
-            t_is_long = false;
-            return;
-        }
-    }
-    t_long.assign(sep);
-    t_is_long = true;
-}
 
 bool Text::add(const char *fmt, ...) {
     if (room_ == 0) {
