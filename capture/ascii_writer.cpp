@@ -62,8 +62,8 @@ int ascii_paket(CAPLIB_OUTPUT *out, CAPLIB_PAKET *r) {
     size_t used = header_line(w, r);
     if (used == 0) return CAPLIB_ERR_FORMAT;
 
-    Text text(w->line + used, kLine - used);
-    decode_layer(r->layer, Bytes(r->data, r->length), w->separator, text);
+    Text text(w->line + used, kLine - used, w->separator);
+    decode_layer(r->layer, Bytes(r->data, r->length), text);
     bool ok = write(w, used + text.size());
     if (ok && (w->flags & CAPLIB_ASCII_HEXDUMP)) {
         int32_t len = r->length > INT32_MAX ? -1 : static_cast<int32_t>(r->length);

@@ -10,10 +10,15 @@
 
 namespace caplib {
 
+// Reads past the end so far on the calling thread (see has()); each
+// program that reads through Bytes counts its own.
+inline thread_local uint64_t t_short_reads = 0;
+inline uint64_t short_reads() { return t_short_reads; }
+[[gnu::cold, gnu::noinline]] inline void count_short_read() { ++t_short_reads; }
+
 // A view over captured bytes. Every read names an offset into the view; a
-// read that does not fit returns 0 and marks the view short, so decoders
-// either test has() first or read freely and test short_read() once.
-// Nothing here can touch a byte outside the view.
+// read that does not fit returns 0, so that a field past the captured
+// bytes reads as zeros. Nothing here can touch a byte outside the view.
 class Bytes {
 public:
     constexpr Bytes() = default;
@@ -22,7 +27,6 @@ public:
     constexpr uint32_t size() const { return n_; }
     constexpr bool empty() const { return n_ == 0; }
     constexpr bool has(uint32_t off, uint32_t len = 1) const { return off <= n_ && len <= n_ - off; }
-    bool short_read() const { return short_; }
 
     uint8_t u8(uint32_t off) const { return fits(off, 1) ? p_[off] : 0; }
     uint16_t be16(uint32_t off) const {
@@ -86,14 +90,14 @@ public:
 
 private:
     bool fits(uint32_t off, uint32_t len) const {
-        if (has(off, len)) return true;
-        short_ = true;
+        if (has(off, len)) [[likely]]
+            return true;
+        count_short_read();
         return false;
     }
 
     const uint8_t *p_ = nullptr;
     uint32_t n_ = 0;
-    mutable bool short_ = false;
 };
 
 }  // namespace caplib

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 
 #include "caplib.h"
 #include "decode/line.h"
@@ -84,9 +85,23 @@ size_t dump_rows(char *out, const unsigned char *data, uint32_t length, const ch
 namespace caplib {
 namespace {
 
+// The zone is read from the environment once per process; a program that
+// changes TZ calls tzset itself, as it would for localtime_r.
+void read_zone_once() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+#if defined(_WIN32)
+        _tzset();
+#else
+        tzset();
+#endif
+    });
+}
+
 // "dd.mm.yyyy hh:mm:ss" of a second in local time; 0 when the platform
 // cannot convert it.
 size_t date_time(int32_t secs, char *out) {
+    read_zone_once();
     time_t s = secs;
     struct tm tm;
 #if defined(_WIN32)
@@ -128,14 +143,7 @@ size_t time_text(const CAPLIB_TIMEVAL &t, char *out) {
     return add_milliseconds(t.tv_usec, out, n);
 }
 
-TimeTextCache::TimeTextCache() : second_(int64_t{INT32_MIN} - 1) {
-#if defined(_WIN32)
-    _tzset();
-#else
-    tzset();
-#endif
-    text_[0] = '\0';
-}
+TimeTextCache::TimeTextCache() : second_(int64_t{INT32_MIN} - 1) { text_[0] = '\0'; }
 
 std::string_view TimeTextCache::text(const CAPLIB_TIMEVAL &t) {
     if (t.tv_sec != second_) {
@@ -151,9 +159,9 @@ std::string_view TimeTextCache::text(const CAPLIB_TIMEVAL &t) {
 
 namespace {
 
-// Five texts of the time ring may be held at once.
-char g_time_ring[5][caplib::kTimeTextRoom];
-unsigned g_time_next = 0;
+// Each thread may hold five texts of its own ring at once.
+thread_local char t_time_ring[5][caplib::kTimeTextRoom];
+thread_local unsigned t_time_next = 0;
 
 }  // namespace
 
@@ -168,8 +176,8 @@ CAPLIB_API const char *CAPLIB_attrib2str(uint32_t attribute) {
 }
 
 CAPLIB_API const char *CAPLIB_timeval2str(const CAPLIB_TIMEVAL *time) {
-    char *buf = g_time_ring[g_time_next];
-    g_time_next = (g_time_next + 1) % 5;
+    char *buf = t_time_ring[t_time_next];
+    t_time_next = (t_time_next + 1) % 5;
     caplib::time_text(*time, buf);
     return buf;
 }

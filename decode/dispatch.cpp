@@ -1,6 +1,8 @@
 #include "decode/dispatch.h"
 
 #include <array>
+#include <cstring>
+#include <string>
 
 #include "caplib.h"
 #include "decode/decoders.h"
@@ -8,37 +10,63 @@
 namespace caplib {
 namespace {
 
-struct Entry {
-    Decoder decode;  // nullptr: not built, the chain ends here
+// One row per protocol id. The chain starts a decoder only when its
+// minimum header is captured; with fewer bytes it ends there, after the
+// sliced line when the row has one. Most decoders thus read their fixed
+// header without a check of their own.
+struct Registration {
+    uint32_t id = PROTO_END;
+    const char *name = nullptr;
+    uint32_t min_header = 0;
+    const char *sliced = nullptr;  // nullptr: a short header ends the chain silently
+    Decoder decode = nullptr;      // nullptr: no decoder, the chain ends
+    bool empty_is_silent = false;  // nothing captured at all: no sliced line
 };
 
-// Indexed by protocol id.
-constexpr std::array<Entry, PROTO_COUNT> kProtocols = {{
-    {nullptr},                    // 0 ends the chain
-    {decode_ppp_chain},           // 1 PROTO_PPP
-    {decode_ethernet},            // 2 PROTO_ETHERNET
-    {decode_tokenring},           // 3 PROTO_TOKENRING
-    {decode_ipx},                 // 4 PROTO_IPX
-    {decode_spx},                 // 5 PROTO_SPX
-    {decode_ncp},                 // 6 PROTO_NCP
-    {nullptr},                    // 7 is not assigned
-    {decode_arp},                 // 8 PROTO_ARP
-    {decode_ip},                  // 9 PROTO_IP
-    {decode_icmp},                // 10 PROTO_ICMP
-    {decode_udp},                 // 11 PROTO_UDP
-    {decode_tcp},                 // 12 PROTO_TCP
-    {decode_nbss},                // 13 PROTO_NBSS
-    {smb_decode},                 // 14 PROTO_SMB
-    {decode_ipxwan},              // 15 PROTO_IPXWAN
-    {decode_nbns},                // 16 PROTO_NBNS
-    {decode_nbds},                // 17 PROTO_NBDS
-    {decode_ipx_nbname},          // 18 PROTO_IPX_NBNAME
-    {decode_ipx_nbdata},          // 19 PROTO_IPX_NBDATA
-    {decode_pppoe_discovery},     // 20 PROTO_PPPOE_DISC
-    {decode_pppoe_session},       // 21 PROTO_PPPOE_SESS
-    {decode_ip_vju},              // 22 PROTO_IP_VJU
-    {decode_vjc},                 // 23 PROTO_VJC
-}};
+constexpr Registration kRegistrations[] = {
+    {PROTO_PPP, "PPP", 0, nullptr, decode_ppp_chain},
+    {PROTO_ETHERNET, "Ethernet", 14, "sliced Ethernet header", decode_ethernet},
+    {PROTO_TOKENRING, "Tokenring", 35, "sliced Tokenring header", decode_tokenring},
+    {PROTO_IPX, "IPX", 30, "sliced IPX header", decode_ipx},
+    {PROTO_SPX, "SPX", 12, "sliced SPX header", decode_spx},
+    {PROTO_NCP, "NCP", 8, "sliced NCP header", decode_ncp},
+    {PROTO_ARP, "ARP", 28, "sliced ARP header", decode_arp},
+    {PROTO_IP, "IP", 20, "sliced IP header", decode_ip},
+    {PROTO_ICMP, "ICMP", 8, "sliced ICMP header", decode_icmp},
+    {PROTO_UDP, "UDP", 8, "sliced UDP header", decode_udp},
+    {PROTO_TCP, "TCP", 8, "sliced TCP header", decode_tcp},
+    // A bare acknowledgement on the session port carries no payload.
+    {PROTO_NBSS, "NetBIOS session", 4, "sliced NetBIOS header", decode_nbss, true},
+    {PROTO_SMB, "SMB", 33, "sliced SMB header", smb_decode},
+    {PROTO_IPXWAN, "IPXWAN", 11, "sliced IPXWAN header", decode_ipxwan},
+    {PROTO_NBNS, "NetBIOS name service", 12, nullptr, decode_nbns},
+    {PROTO_NBDS, "NetBIOS datagram", 14, nullptr, decode_nbds},
+    {PROTO_IPX_NBNAME, "IPX NetBIOS name", 50, "sliced NetBIOS header", decode_ipx_nbname},
+    {PROTO_IPX_NBDATA, "IPX NetBIOS data", 0, nullptr, decode_ipx_nbdata},
+    {PROTO_PPPOE_DISC, "PPPoE Discovery", 6, "sliced PPPoE Discovery header", decode_pppoe_discovery},
+    {PROTO_PPPOE_SESS, "PPPoE Session", 6, "sliced PPPoE Discovery header", decode_pppoe_session},
+    {PROTO_IP_VJU, "IP (VJ uncompressed)", 20, "sliced IP header", decode_ip_vju},
+    {PROTO_VJC, "VJ compressed", 0, nullptr, decode_vjc},
+};
+
+// The rows by id, for the chain's one lookup per decoder.
+constexpr std::array<Registration, PROTO_COUNT> kById = [] {
+    std::array<Registration, PROTO_COUNT> t{};
+    for (const Registration &r : kRegistrations) t[r.id] = r;
+    return t;
+}();
+
+constexpr bool one_row_per_id() {
+    for (uint32_t id = 0; id < PROTO_COUNT; ++id) {
+        int rows = 0;
+        for (const Registration &r : kRegistrations) rows += r.id == id;
+        if (rows > 1) return false;
+    }
+    for (const Registration &r : kRegistrations)
+        if (r.id == PROTO_END || r.id >= PROTO_COUNT) return false;
+    return true;
+}
+static_assert(one_row_per_id(), "every protocol id has at most one row");
 
 // Layer code -> first protocol id.
 constexpr std::array<uint32_t, 9> kFirstProto = {
@@ -46,35 +74,54 @@ constexpr std::array<uint32_t, 9> kFirstProto = {
     PROTO_END, PROTO_END,      PROTO_END,  // ISAKMP, BNEP, RFC1483: named only
 };
 
-const char *g_separator = "\n";
+// The thread's separator. Every CAPLIB_decode call sets it: short ones are
+// copied into a plain buffer, which needs no construction guard on each
+// access; only a long one takes the string.
+thread_local char t_short[32] = "\n";
+thread_local bool t_is_long = false;
+thread_local std::string t_long;
+
+// Inlined into CAPLIB_decode, which calls it for every frame.
+[[gnu::always_inline]] inline void store_separator(const char *sep) {
+    if (!sep) sep = "\n";
+    // Copied as it is read: most separators are a character or two.
+    for (size_t i = 0; i < sizeof t_short; ++i) {
+        t_short[i] = sep[i];
+        if (sep[i] == '\0') {
+            t_is_long = false;
+            return;
+        }
+    }
+    t_long.assign(sep);
+    t_is_long = true;
+}
 
 }  // namespace
 
-Decoder decoder_for(uint32_t id) { return id < PROTO_COUNT ? kProtocols[id].decode : nullptr; }
+const char *thread_separator() { return t_is_long ? t_long.c_str() : t_short; }
+void set_separator(const char *sep) { store_separator(sep); }
+
+Decoder decoder_for(uint32_t id) { return id < PROTO_COUNT ? kById[id].decode : nullptr; }
 
 uint32_t first_proto(uint32_t layer) {
     return layer < kFirstProto.size() ? kFirstProto[layer] : PROTO_END;
 }
 
-const char *separator() { return g_separator; }
-void set_separator(const char *sep) { g_separator = sep ? sep : "\n"; }
-
 void decode_chain(uint32_t id, Bytes frame, Text &text) {
     Cursor cursor(frame);
-    while (id != PROTO_END) {
+    while (id < PROTO_COUNT && kById[id].decode) {
         if (text.left() < DECODER_MIN_SPACE) return;
-        Decoder decode = decoder_for(id);
-        if (!decode) return;
-        size_t before = text.size();
-        uint32_t next = decode(cursor, text);
-        // The PPP frame decoder leaves its line open; the chain ends it.
-        if (id == PROTO_PPP && text.size() > before) text.put(separator());
-        id = next;
+        const Registration &r = kById[id];
+        if (cursor.remaining() < r.min_header) {
+            if (r.sliced && !(r.empty_is_silent && cursor.remaining() == 0) && text.put(r.sliced))
+                text.put(text.separator());
+            return;
+        }
+        id = r.decode(cursor, text);
     }
 }
 
-void decode_layer(uint32_t layer, Bytes frame, const char *sep, Text &text) {
-    set_separator(sep);
+void decode_layer(uint32_t layer, Bytes frame, Text &text) {
     decode_chain(first_proto(layer), frame, text);
 }
 
@@ -82,8 +129,9 @@ void decode_layer(uint32_t layer, Bytes frame, const char *sep, Text &text) {
 
 extern "C" CAPLIB_API void CAPLIB_decode(uint32_t layer, const unsigned char *data, uint32_t length,
                                          char *text, uint32_t room, const char *separator) {
-    // Room 0 or no buffer still sets the separator, which CAPLIB_decode_ppp
-    // goes on using; no decoder starts without room.
-    caplib::Text out(text, room);
-    caplib::decode_layer(layer, caplib::Bytes(data, length), separator, out);
+    // Room 0 or no buffer still sets the thread's separator, which
+    // CAPLIB_decode_ppp goes on using; no decoder starts without room.
+    caplib::store_separator(separator);
+    caplib::Text out(text, room, separator);
+    caplib::decode_layer(layer, caplib::Bytes(data, length), out);
 }

@@ -69,16 +69,13 @@ private:
 };
 
 // Every decoder reads its header at the cursor, appends its text (ending
-// its line with separator()), consumes what it read and returns the next
-// protocol id, PROTO_END to stop. It is started with at least 100 bytes
-// of text space left.
+// its line with the text's separator()), consumes what it read and returns
+// the next protocol id, PROTO_END to stop. It is started with at least 100 bytes
+// of text space left and with at least the minimum header of its row in
+// the registration table (decode/dispatch.cpp) captured.
 using Decoder = uint32_t (*)(Cursor &, Text &);
 
 inline constexpr uint32_t DECODER_MIN_SPACE = 100;
-
-// The library-wide current separator, set by every CAPLIB_decode call.
-const char *separator();
-void set_separator(const char *sep);
 
 // The decoder registered for an id, nullptr when none is built.
 Decoder decoder_for(uint32_t id);
@@ -89,7 +86,7 @@ void decode_chain(uint32_t first, Bytes frame, Text &text);
 // First protocol id of a layer code, PROTO_END for layers without one.
 uint32_t first_proto(uint32_t layer);
 
-// A frame of a layer code with its separator: what CAPLIB_decode does.
-void decode_layer(uint32_t layer, Bytes frame, const char *sep, Text &text);
+// A frame of a layer code, its lines ending in the text's separator.
+void decode_layer(uint32_t layer, Bytes frame, Text &text);
 
 }  // namespace caplib

@@ -20,7 +20,8 @@ size_t time_text(const CAPLIB_TIMEVAL &t, char *out);
 // time-zone lookup; records come many to a second, so the date and time
 // of the last second are kept and only the milliseconds change. Keyed by
 // the exact second, the text stays right across daylight-saving switches.
-// The zone is the one in force when the cache was made (it calls tzset).
+// The zone is the one localtime_r uses: read from TZ at the first
+// conversion, and again whenever the program calls tzset.
 class TimeTextCache {
 public:
     TimeTextCache();

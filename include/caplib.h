@@ -2,8 +2,11 @@
  *
  * Records flow from a source (CAPLIB_INPUT) to a sink (CAPLIB_OUTPUT).
  * Every object a constructor returns is released by its own close slot.
- * Decoding keeps one library-wide separator and a few static text
- * buffers: calls are made from one thread at a time. */
+ * An object (a reader, a writer) belongs to one thread at a time; beyond
+ * that, any CAPLIB_ function may be called from any number of threads at
+ * once, each call giving the text it would give alone. The separator of
+ * CAPLIB_decode is the calling thread's, and each thread holds its own
+ * five texts of CAPLIB_timeval2str. */
 #ifndef CAPLIB_H
 #define CAPLIB_H
 

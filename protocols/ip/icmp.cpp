@@ -3,7 +3,6 @@
 #include <array>
 
 #include "decode/decoders.h"
-#include "decode/line.h"
 
 namespace caplib {
 namespace {
@@ -74,21 +73,17 @@ bool quotes_datagram(uint8_t type) {
 
 uint32_t decode_icmp(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, 8)) {
-        out.add("sliced ICMP header%s", separator());
-        return PROTO_END;
-    }
     uint8_t type = b.u8(0), code = b.u8(1);
     const char *text = message_text(type, code);
-    // "Type=%02X Code=%02X%s", "%s id=%d seq=%d%s" or "%s%s"
-    Line<80> line;
+    const char *sep = out.separator();
+    bool whole;
     if (!text)
-        line.str("Type=").hex(type, 2).str(" Code=").hex(code, 2);
+        whole = out.add("Type=%02X Code=%02X%s", type, code, sep);
     else if ((type == kEchoReply || type == kEchoRequest) && code == 0)
-        line.str(text).str(" id=").dec(b.be16(4)).str(" seq=").dec(b.be16(6));
+        whole = out.add("%s id=%u seq=%u%s", text, b.be16(4), b.be16(6), sep);
     else
-        line.str(text);
-    if (!out.put(line.view()) || !out.put(separator())) return PROTO_END;
+        whole = out.add("%s%s", text, sep);
+    if (!whole) return PROTO_END;
     cur.consume(8);
 
     if (!quotes_datagram(type)) return PROTO_END;

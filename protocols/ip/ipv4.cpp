@@ -3,7 +3,9 @@
 #include <string_view>
 
 #include "decode/decoders.h"
-#include "protocols/ip/dotted.h"
+#include "decode/dotted.h"
+#include "decode/line.h"
+#include "decode/names.h"
 
 namespace caplib {
 namespace {
@@ -33,11 +35,7 @@ constexpr std::array<IpProtocol, 16> kIpProtocols = {{
     {103, "PIM", PROTO_END},
 }};
 
-const IpProtocol *ip_protocol(uint8_t value) {
-    for (const IpProtocol &p : kIpProtocols)
-        if (p.value == value) return &p;
-    return nullptr;
-}
+const IpProtocol *ip_protocol(uint8_t value) { return find(kIpProtocols, &IpProtocol::value, value); }
 
 constexpr uint32_t kMinHeader = 20;
 // Room for the longest piece: " id=65535 CE DF MF off=65528 Protocol=TCP-VJU Slot=255".
@@ -48,13 +46,8 @@ enum class Mode { plain, vj_uncompressed };
 
 uint32_t decode_ipv4(Cursor &cur, Text &out, Mode mode) {
     Bytes b = cur.view();
-    if (!b.has(0, kMinHeader)) {
-        out.add("sliced IP header%s", separator());
-        return PROTO_END;
-    }
     Line<kLine> addresses;
-    dotted(addresses.str("IP "), b, 12).str(" --> ");
-    dotted(addresses, b, 16);
+    addresses.str("IP ").str(dotted(b, 12).view()).str(" --> ").str(dotted(b, 16).view());
     if (!out.put(addresses.view())) return PROTO_END;
 
     uint8_t proto = b.u8(9);
@@ -83,7 +76,7 @@ uint32_t decode_ipv4(Cursor &cur, Text &out, Mode mode) {
         tail.str(" off=").dec((flags & kOffset) * 8u).chr(' ');
         protocol_text(tail);
         // A later fragment carries no header of the next protocol.
-        if (out.put(tail.view())) out.put(separator());
+        if (out.put(tail.view())) out.put(out.separator());
         return PROTO_END;
     } else if (flags & kMF) {
         tail.str(" id=").dec(id).chr(' ').str(ce).str(df).str(mf).chr(' ');
@@ -91,7 +84,7 @@ uint32_t decode_ipv4(Cursor &cur, Text &out, Mode mode) {
         tail.chr(' ').str(ce).str(df);
     }
     protocol_text(tail);
-    if (!out.put(tail.view()) || !out.put(separator())) return PROTO_END;
+    if (!out.put(tail.view()) || !out.put(out.separator())) return PROTO_END;
 
     // A header length below the fixed header, or beyond the captured bytes,
     // leaves no place where the payload could start: the line stands alone.

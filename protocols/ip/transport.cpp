@@ -45,14 +45,10 @@ const char *tcp_flag_text(uint8_t flags) { return kTcpFlagTexts[flags & kTcpFlag
 
 uint32_t decode_udp(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, 8)) {
-        out.add("sliced UDP header%s", separator());
-        return PROTO_END;
-    }
     uint16_t src = b.be16(0), dst = b.be16(2);
     Line<kLine> line;
     line.str("Port ").dec(src).str("->").dec(dst);
-    if (!out.put(line.view()) || !out.put(separator())) return PROTO_END;
+    if (!out.put(line.view()) || !out.put(out.separator())) return PROTO_END;
     cur.consume(8);
     if (src == kNetbiosName && dst == kNetbiosName) return PROTO_NBNS;
     if (src == kNetbiosDatagram && dst == kNetbiosDatagram) return PROTO_NBDS;
@@ -61,13 +57,9 @@ uint32_t decode_udp(Cursor &cur, Text &out) {
 
 uint32_t decode_tcp(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, 8)) {
-        out.add("sliced TCP header%s", separator());
-        return PROTO_END;
-    }
     uint16_t src = b.be16(0), dst = b.be16(2);
     if (!b.has(0, 20)) {
-        out.add("Port %u->%u seq=%u%s", src, dst, b.be32(4), separator());
+        out.add("Port %u->%u seq=%u%s", src, dst, b.be32(4), out.separator());
         return PROTO_END;
     }
     Line<kLine> line;
@@ -77,7 +69,7 @@ uint32_t decode_tcp(Cursor &cur, Text &out) {
     // Options, when present, stay in front of the payload.
     cur.consume(20);
     uint16_t urgent = b.be16(18);
-    bool ok = urgent ? out.add("urg=%u %s", urgent, separator()) : out.put(separator());
+    bool ok = urgent ? out.add("urg=%u %s", urgent, out.separator()) : out.put(out.separator());
     if (!ok) return PROTO_END;
     return src == kNetbiosSession || dst == kNetbiosSession ? PROTO_NBSS : PROTO_END;
 }

@@ -97,7 +97,7 @@ private:
 
 uint32_t decode_vjc(Cursor &cur, Text &out) {
     Fields f(cur.view());
-    const char *sep = separator();
+    const char *sep = out.separator();
     // A header that ends early shows the fields that are there.
     auto cut_short = [&] {
         out.put(sep);

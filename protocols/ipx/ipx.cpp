@@ -67,10 +67,6 @@ constexpr uint32_t kHops = 4, kType = 5, kDst = 6, kSrc = 18;  // network 4, nod
 
 uint32_t decode_ipx(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kHeader)) {
-        out.add("sliced IPX header%s", separator());
-        return PROTO_END;
-    }
     uint8_t type = b.u8(kType);
     uint16_t dst_socket = b.be16(kDst + 10), src_socket = b.be16(kSrc + 10);
 
@@ -90,7 +86,7 @@ uint32_t decode_ipx(Cursor &cur, Text &out) {
     if (const char *name = name_of(kTypes, type)) line.str(name);
     else line.dec(type, 2);
     line.str(" Hop:").dec(b.u8(kHops));
-    if (!out.put(line.view()) || !out.put(separator())) return PROTO_END;
+    if (!out.put(line.view()) || !out.put(out.separator())) return PROTO_END;
 
     cur.consume(kHeader);
     return next_for(type, dst_socket, src_socket);

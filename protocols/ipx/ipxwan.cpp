@@ -41,7 +41,7 @@ const char *accept_text(uint8_t status) {
 using OptionLine = bool (*)(Text &, const char *accept, Bytes data);
 
 bool routing_type(Text &out, const char *accept, Bytes d) {
-    return out.add("- RoutingType %s (%d)%s", accept, d.u8(0), separator());
+    return out.add("- RoutingType %s (%d)%s", accept, d.u8(0), out.separator());
 }
 
 bool ripsap(Text &out, const char *, Bytes d) {
@@ -49,23 +49,23 @@ bool ripsap(Text &out, const char *, Bytes d) {
     std::string_view name = d.chars(kName, kNameMax);
     name = name.substr(0, name.find('\0'));
     return out.add("- RIPSAP delay=%dms Net=%08x Name=%.*s%s", d.be16(0), d.be32(2),
-                   static_cast<int>(name.size()), name.data(), separator());
+                   static_cast<int>(name.size()), name.data(), out.separator());
 }
 
 bool nlsp(Text &out, const char *accept, Bytes) {
-    return out.add("- NLSP %s (...)%s", accept, separator());
+    return out.add("- NLSP %s (...)%s", accept, out.separator());
 }
 
 bool nlsp_throughput(Text &out, const char *accept, Bytes) {
-    return out.add("- NLSP THROUGHPUT %s (...)%s", accept, separator());
+    return out.add("- NLSP THROUGHPUT %s (...)%s", accept, out.separator());
 }
 
 bool node_id(Text &out, const char *, Bytes d) {
-    return out.add("- Nodeid=%08x%s", d.be32(0), separator());
+    return out.add("- Nodeid=%08x%s", d.be32(0), out.separator());
 }
 
 bool compression(Text &out, const char *accept, Bytes d) {
-    return out.add("- COMP %s (%d,%d,%d)%s", accept, d.u8(0), d.u8(1), d.u8(2), separator());
+    return out.add("- COMP %s (%d,%d,%d)%s", accept, d.u8(0), d.u8(1), d.u8(2), out.separator());
 }
 
 struct Option {
@@ -83,13 +83,9 @@ constexpr std::array<Option, 6> kOptions = {{
     {0x80, 3, compression},
 }};
 
-const Option *find_option(uint8_t number) {
-    for (const Option &o : kOptions)
-        if (o.number == number) return &o;
-    return nullptr;
-}
+const Option *find_option(uint8_t number) { return find(kOptions, &Option::number, number); }
 
-bool sliced_option(Text &out) { return out.add("- sliced IPXWAN option%s", separator()); }
+bool sliced_option(Text &out) { return out.add("- sliced IPXWAN option%s", out.separator()); }
 
 constexpr uint32_t kHeader = 11;
 constexpr uint32_t kType = 4, kNode = 5, kSeq = 9, kCount = 10;
@@ -99,13 +95,9 @@ constexpr uint32_t kOptionHeader = 4;  // number, accept status, data length
 
 uint32_t decode_ipxwan(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kHeader)) {
-        out.add("sliced IPXWAN header%s", separator());
-        return PROTO_END;
-    }
     char buf[8];
     if (!out.add("%s NodeID=%08x seq=%d noptions=%d%s", packet_type_name(b.u8(kType), buf),
-                 b.be32(kNode), b.u8(kSeq), b.u8(kCount), separator()))
+                 b.be32(kNode), b.u8(kSeq), b.u8(kCount), out.separator()))
         return PROTO_END;
 
     // The option count and lengths come from the wire: the walk ends where

@@ -34,32 +34,27 @@ const char *bit(uint8_t flags, uint8_t mask) { return flags & mask ? "1" : "0"; 
 // Behind the IPX header: the propagation path (eight networks), then the
 // flags, the operation and the raw 16-byte name.
 constexpr uint32_t kFlags = 32, kOperation = 33, kName = 34, kNameLen = 16;
-constexpr uint32_t kFrame = kName + kNameLen;
 
 }  // namespace
 
 uint32_t decode_ipx_nbname(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kFrame)) {
-        out.add("sliced NetBIOS header%s", separator());
-        return PROTO_END;
-    }
     uint8_t flags = b.u8(kFlags);
     char buf[24];
     if (!out.add("   %s: notgroup=%s used=%s registered=%s notduplicated=%s deregistered=%s%s   ",
                  operation_name(b.u8(kOperation), buf), bit(flags, kNotGroup), bit(flags, kUsed),
                  bit(flags, kRegistered), bit(flags, kNotDuplicated), bit(flags, kDeregistered),
-                 separator()))
+                 out.separator()))
         return PROTO_END;
     // The name line goes in whole or not at all: two quotes, the name and
     // the terminator besides the separator.
-    if (out.left() < std::strlen(separator()) + kNameLen + 3) return PROTO_END;
+    if (out.left() < std::strlen(out.separator()) + kNameLen + 3) return PROTO_END;
     char name[kNameLen];
     for (uint32_t i = 0; i < kNameLen; ++i) {
         uint8_t c = b.u8(kName + i);
         name[i] = c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '.';
     }
-    out.add("\"%.*s\"%s", static_cast<int>(kNameLen), name, separator());
+    out.add("\"%.*s\"%s", static_cast<int>(kNameLen), name, out.separator());
     return PROTO_END;
 }
 

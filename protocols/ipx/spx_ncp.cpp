@@ -20,30 +20,19 @@ constexpr std::array<Named, 6> kNcpRequests = {{
     {0x9999, "\"Req. Being Processed\""},
 }};
 
-constexpr uint32_t kSpxHeader = 12;
-constexpr uint32_t kNcpHeader = 8;
-
 }  // namespace
 
 uint32_t decode_spx(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kSpxHeader)) {
-        out.add("sliced SPX header%s", separator());
-        return PROTO_END;
-    }
     out.add("SPX ConnCtl=%u DataStreamType=%u SrcConnectID=%u DstConnectID=%u%s"
             "    SeqNumber=%u AckNumber=%u AllocNumber=%u%s",
-            b.u8(0), b.u8(1), b.be16(2), b.be16(4), separator(), b.be16(6), b.be16(8),
-            b.be16(10), separator());
+            b.u8(0), b.u8(1), b.be16(2), b.be16(4), out.separator(), b.be16(6), b.be16(8),
+            b.be16(10), out.separator());
     return PROTO_END;
 }
 
 uint32_t decode_ncp(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kNcpHeader)) {
-        out.add("sliced NCP header%s", separator());
-        return PROTO_END;
-    }
     // "NCP Request=%s Sequence=%u Task=%u Connections=%u,%u Completion=%u Status=%u",
     // an unnamed request type in "0x%04x". The request type is stored low
     // byte first, unlike the rest of IPX; the connection number too, its
@@ -56,7 +45,7 @@ uint32_t decode_ncp(Cursor &cur, Text &out) {
     line.str(" Sequence=").dec(b.u8(2)).str(" Task=").dec(b.u8(4));
     line.str(" Connections=").dec(b.u8(3)).chr(',').dec(b.u8(5));
     line.str(" Completion=").dec(b.u8(6)).str(" Status=").dec(b.u8(7));
-    if (out.put(line.view())) out.put(separator());
+    if (out.put(line.view())) out.put(out.separator());
     return PROTO_END;
 }
 

@@ -1,10 +1,9 @@
 // ARP and RARP of the Ethernet/IPv4 shape, in three pieces.
 #include <array>
-#include <initializer_list>
 
 #include "decode/decoders.h"
+#include "decode/dotted.h"
 #include "decode/names.h"
-#include "protocols/ip/dotted.h"
 
 namespace caplib {
 namespace {
@@ -21,41 +20,25 @@ constexpr std::array<Named, 4> kOperations = {{
 const char *arp_operation_name(uint16_t value) { return name_of(kOperations, value); }
 
 constexpr uint32_t kPacket = 28;
-// Room for the longest piece: "ARP Types 65535,65535 Sizes 255,255 Operation RARP-Request".
-constexpr size_t kLine = 64;
 
-// A hardware address: six bytes of "%02X".
-Line<kLine> &station(Line<kLine> &line, Bytes b, uint32_t off) {
-    for (uint32_t i = 0; i < 6; ++i) line.hex(b.u8(off + i), 2);
-    return line;
+// A station line: " S-HW: " and six bytes of "%02X", " S-IP: " and the
+// address, the separator.
+bool station(Text &out, char side, Bytes b, uint32_t hw, uint32_t ip) {
+    return out.add(" %c-HW: %02X%02X%02X%02X%02X%02X %c-IP: %s%s", side, b.u8(hw), b.u8(hw + 1), b.u8(hw + 2),
+                   b.u8(hw + 3), b.u8(hw + 4), b.u8(hw + 5), side, dotted(b, ip).text, out.separator());
 }
 
 }  // namespace
 
 uint32_t decode_arp(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kPacket)) {
-        out.add("sliced ARP header%s", separator());
-        return PROTO_END;
-    }
-    const char *sep = separator();
     // The size fields are shown but the layout stays fixed.
-    Line<kLine> head;
-    head.str("ARP Types ").dec(b.le16(0)).chr(',').dec(b.le16(2));
-    head.str(" Sizes ").dec(b.u8(4)).chr(',').dec(b.u8(5)).str(" Operation ");
-    uint16_t op = b.le16(6);
-    if (const char *name = arp_operation_name(op))
-        head.str(name);
-    else
-        head.chr('#').hex(op, op > 0xFFF ? 4 : op > 0xFF ? 3 : op > 0xF ? 2 : 1);  // "%X"
-    Line<kLine> sender, target;
-    station(sender.str(" S-HW: "), b, 8).str(" S-IP: ");
-    dotted(sender, b, 14);
-    station(target.str(" D-HW: "), b, 18).str(" D-IP: ");
-    dotted(target, b, 24);
+    const uint16_t op = b.le16(6);
+    const char *name = arp_operation_name(op);
     // A cut text changes nothing: the packet is consumed all the same.
-    for (const Line<kLine> *piece : {&head, &sender, &target})
-        if (!out.put(piece->view()) || !out.put(sep)) break;
+    (void)(out.add("ARP Types %u,%u Sizes %u,%u Operation %s%s", b.le16(0), b.le16(2), b.u8(4), b.u8(5),
+                   (name ? NameOrNumber(name) : NameOrNumber("#%X", op)).c_str(), out.separator()) &&
+           station(out, 'S', b, 8, 14) && station(out, 'D', b, 18, 24));
     cur.consume(kPacket);
     return PROTO_END;
 }

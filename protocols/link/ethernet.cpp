@@ -53,7 +53,7 @@ bool stations(Text &out, const char *label, Bytes b, uint32_t src, uint32_t dst,
     line.str(" -> ");
     station(line, b, dst);
     if (key) line.str(key).hex_lower(value, 4);
-    return out.put(line.view()) && out.put(separator());
+    return out.put(line.view()) && out.put(out.separator());
 }
 
 bool length_line(Text &out, const char *label, Bytes b, uint16_t t) {
@@ -66,10 +66,6 @@ constexpr uint16_t kMaxLength = 1500;  // above: an Ethernet II type
 
 uint32_t decode_ethernet(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, 14)) {
-        out.add("sliced Ethernet header%s", separator());
-        return PROTO_END;
-    }
     constexpr uint32_t dst = 0, src = 6;  // station addresses
     uint16_t t = b.be16(12);
 
@@ -98,18 +94,13 @@ uint32_t decode_ethernet(Cursor &cur, Text &out) {
 
 uint32_t decode_tokenring(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    constexpr uint32_t kMin = 35;
-    if (!b.has(0, kMin)) {
-        out.add("sliced Tokenring header%s", separator());
-        return PROTO_END;
-    }
     constexpr uint32_t dst = 2, src = 8;
     uint32_t r = (b.u8(src) & 0x80) ? (b.u8(14) & 0x1F) : 0;
     uint32_t llc = 14 + r;
     // Routing information can push the LLC/SNAP header past the captured bytes.
     if (b.starts_with(llc, {0xAA, 0xAA, 0x03})) {
         if (!b.has(llc, 8)) {
-            out.add("sliced Tokenring header%s", separator());
+            out.add("sliced Tokenring header%s", out.separator());
             return PROTO_END;
         }
         uint16_t type = b.be16(llc + 6);
@@ -123,10 +114,10 @@ uint32_t decode_tokenring(Cursor &cur, Text &out) {
         return PROTO_IPX;
     }
     if (!b.has(llc, 3)) {
-        out.add("sliced Tokenring header%s", separator());
+        out.add("sliced Tokenring header%s", out.separator());
         return PROTO_END;
     }
-    out.add("Unknown Tokenring Frame-Type%s", separator());
+    out.add("Unknown Tokenring Frame-Type%s", out.separator());
     return PROTO_END;
 }
 

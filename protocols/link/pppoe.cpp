@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "decode/decoders.h"
-#include "decode/line.h"
 #include "decode/names.h"
 
 namespace caplib {
@@ -49,11 +48,7 @@ constexpr std::array<PppoeTag, 11> kTags = {{
     {0x0202, "AC-System-Error", Value::text_or_bare},
 }};
 
-const PppoeTag *find_tag(uint16_t type) {
-    for (const PppoeTag &t : kTags)
-        if (t.type == type) return &t;
-    return nullptr;
-}
+const PppoeTag *find_tag(uint16_t type) { return find(kTags, &PppoeTag::type, type); }
 
 constexpr uint32_t kHeader = 6;
 constexpr uint16_t kEndOfList = 0;
@@ -91,7 +86,7 @@ void show_tag(Text &out, uint16_t type, uint32_t len, Bytes value) {
     if (!tag) {
         out.add(" TAG0x%04x", type);
     } else {
-        bool has_text = len != 0 && value.u8(0) != 0;
+        bool has_text = !value.empty() && value.u8(0) != 0;
         switch (tag->value) {
         case Value::none:
             out.add(" %s", tag->name);
@@ -118,32 +113,20 @@ void show_tag(Text &out, uint16_t type, uint32_t len, Bytes value) {
     out.add("(%u)", len);
 }
 
-// The line of the header both stages share; false when the frame is too
-// short to hold it. A cut line does not end the chain.
-bool header_line(Bytes b, Text &out) {
-    if (!b.has(0, kHeader)) {
-        out.add("sliced PPPoE Discovery header%s", separator());
-        return false;
-    }
-    // "PPPoE %u/%u session_id=%u length=%u %s%s": every frame of a session
-    // has it.
-    Line<112> line;
-    line.str("PPPoE ").dec(b.u8(0) >> 4).chr('/').dec(b.u8(0) & 0x0F).str(" session_id=").dec(b.be16(2));
-    line.str(" length=").dec(b.be16(4)).chr(' ');
+// The line of the header both stages share. A cut line does not end the
+// chain.
+void header_line(Bytes b, Text &out) {
     const uint8_t code = b.u8(1);
-    if (const char *name = name_of(kCodes, code))
-        line.str(name);
-    else
-        line.str("code=0x").hex_min(code);
-    if (out.put(line.view())) out.put(separator());
-    return true;
+    const char *name = name_of(kCodes, code);
+    out.add("PPPoE %u/%u session_id=%u length=%u %s%s", b.u8(0) >> 4, b.u8(0) & 0x0Fu, b.be16(2), b.be16(4),
+            (name ? NameOrNumber(name) : NameOrNumber("code=0x%x", code)).c_str(), out.separator());
 }
 
 }  // namespace
 
 uint32_t decode_pppoe_discovery(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!header_line(b, out)) return PROTO_END;
+    header_line(b, out);
     uint32_t end = kHeader + b.be16(4);
     // The walk follows the length field but stops at the captured bytes: a
     // tag whose type and length are not both there is not shown.
@@ -154,14 +137,14 @@ uint32_t decode_pppoe_discovery(Cursor &cur, Text &out) {
         show_tag(out, type, len, b.slice(at + 4, len));
         at += 4 + len;
     }
-    out.put(separator());
+    out.put(out.separator());
     cur.consume(end <= b.size() ? end : b.size());
     return PROTO_END;
 }
 
 uint32_t decode_pppoe_session(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!header_line(b, out)) return PROTO_END;
+    header_line(b, out);
     cur.consume(kHeader);
     // Ethernet padding behind the payload is not part of the PPP frame.
     cur.limit(b.be16(4));

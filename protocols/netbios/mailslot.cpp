@@ -4,6 +4,7 @@
 
 #include "decode/decoders.h"
 #include "decode/line.h"
+#include "decode/names.h"
 #include "protocols/netbios/netbios.h"
 
 namespace caplib {
@@ -12,7 +13,7 @@ namespace {
 constexpr uint32_t kByteArea = 35;    // plus two bytes per parameter word
 constexpr uint32_t kDataOffset = 57;  // parameter word 12
 
-const char *name16(Bytes m, uint32_t off) { return nb_name_text(nb_name_from_raw(m, off)); }
+NbNameText name16(Bytes m, uint32_t off) { return nb_name_text(nb_name_from_raw(m, off)); }
 
 int text_len(uint32_t len) { return static_cast<int>(len); }
 // Bytes of a string already known to lie inside the message, for "%.*s".
@@ -45,11 +46,11 @@ struct BrowseForm {
 // Announcements are most of the browser traffic: their lines, and those
 // of the requests around them, are assembled without formatted writes.
 void announcement(Bytes m, Text &out) {
-    const char *sep = separator();
+    const char *sep = out.separator();
     // "BROWSE Anncounce(%d) %s"
     Line<32> opcode;
     opcode.str("BROWSE Anncounce(").dec(m.u8(0)).str(") ");
-    if (!out.put(opcode.view()) || !out.put(name16(m, 6))) return;
+    if (!out.put(opcode.view()) || !out.put(name16(m, 6).text)) return;
     std::optional<uint32_t> comment = m.cstr_len(32);
     if (!comment) {
         out.put(sep);  // the rest was not captured: end the line here
@@ -62,15 +63,15 @@ void announcement(Bytes m, Text &out) {
     fields.hex_min(m.le32(24)).str(" sig=0x");
     fields.hex_min(m.u8(28)).str(" 0x");
     fields.hex_min(m.u8(30)).str(" comment=");
-    if (out.put(fields.view()) && out.put(smb_escape(m, 32))) out.put(sep);
+    if (out.put(fields.view()) && out.put(smb_escape(m, 32).text)) out.put(sep);
 }
 
 void announcement_request(Bytes m, Text &out) {
     // "BROWSE Anncouncement request from \"%s\" token=0x%x%s"
     Line<24> token;
     token.str("\" token=0x").hex_min(m.u8(1));
-    if (out.put("BROWSE Anncouncement request from \"") && out.put(name16(m, 2)) && out.put(token.view()))
-        out.put(separator());
+    if (out.put("BROWSE Anncouncement request from \"") && out.put(name16(m, 2).text) && out.put(token.view()))
+        out.put(out.separator());
 }
 
 void election(Bytes m, Text &out) {
@@ -78,28 +79,28 @@ void election(Bytes m, Text &out) {
     Line<64> fields;
     fields.str("\" vers=").dec(m.u8(1)).str(" criterion=").hex_lower(m.le32(2), 8);
     fields.str(" timeup=").dec(m.le32(6) / 1000);
-    if (out.put("BROWSE election request from \"") && out.put(name16(m, 14)) && out.put(fields.view()))
-        out.put(separator());
+    if (out.put("BROWSE election request from \"") && out.put(name16(m, 14).text) && out.put(fields.view()))
+        out.put(out.separator());
 }
 
 void backup_request(Bytes m, Text &out) {
     out.add("BROWSE get backup list request count=%d token=0x%x%s", m.u8(1), m.le32(2),
-            separator());
+            out.separator());
 }
 
 void backup_response(Bytes m, Text &out) {
     out.add("BROWSE get backup list response count=%d token=0x%x \"%s\"%s", m.u8(1), m.le32(2),
-            name16(m, 6), separator());
+            name16(m, 6).text, out.separator());
 }
 
 void master_announce(Bytes m, Text &out) {
-    out.add("BROWSE Master Announce from \"%s\"%s", name16(m, 1), separator());
+    out.add("BROWSE Master Announce from \"%s\"%s", name16(m, 1).text, out.separator());
 }
 
-void reset(Bytes m, Text &out) { out.add("BROWSER reset state=0x%x%s", m.u8(1), separator()); }
+void reset(Bytes m, Text &out) { out.add("BROWSER reset state=0x%x%s", m.u8(1), out.separator()); }
 
 void unknown_browse(Bytes m, Text &out) {
-    out.add("browse packet %d ?%s", m.u8(0), separator());
+    out.add("browse packet %d ?%s", m.u8(0), out.separator());
 }
 
 // The announcement checks the fields of its second piece itself.
@@ -116,9 +117,9 @@ constexpr std::array<BrowseForm, 9> kBrowseForms = {{
 }};
 
 void browser(Bytes m, Text &out) {
-    BrowseForm form{m.u8(0), 1, kNoName, unknown_browse};
-    for (const BrowseForm &f : kBrowseForms)
-        if (f.opcode == m.u8(0)) form = f;
+    if (m.empty()) return;
+    const BrowseForm *found = find(kBrowseForms, &BrowseForm::opcode, m.u8(0));
+    const BrowseForm form = found ? *found : BrowseForm{m.u8(0), 1, kNoName, unknown_browse};
     if (m.has(0, form.fixed) && (form.name == kNoName || name16_captured(m, form.name)))
         form.show(m, out);
 }
@@ -132,7 +133,7 @@ void domain_logon(Bytes m, Text &out) {
     uint32_t l1 = *s2 - 3, l2 = *s3 - *s2 - 1, l3 = *p - *s3 - 1;
     out.add("Domainlogin: \"%.*s\" on \"%.*s\" as \"%.*s\" reqcnt=%d token=0x%x%s", text_len(l3),
             text_at(m, *s3, l3), text_len(l1), text_at(m, 2, l1), text_len(l2), text_at(m, *s2, l2),
-            m.le16(*p + 1), m.le16(*p + 3), separator());
+            m.le16(*p + 1), m.le16(*p + 3), out.separator());
 }
 
 // Computer and mailslot, then the token.
@@ -141,7 +142,7 @@ void getdc(Bytes m, Text &out) {
     if (!p || !m.has(*p, 2)) return;
     uint32_t l1 = *s2 - 3, l2 = *p - *s2 - 1;
     out.add("GETDC: \"%.*s\" on \"%.*s\" token=0x%x%s", text_len(l2), text_at(m, *s2, l2),
-            text_len(l1), text_at(m, 2, l1), m.le16(*p), separator());
+            text_len(l1), text_at(m, 2, l1), m.le16(*p), out.separator());
 }
 
 // Request count, 16-bit computer and user names, 8-bit mailslot, account
@@ -160,9 +161,9 @@ void samlogon(Bytes m, Text &out) {
     const uint32_t n = static_cast<uint32_t>(version);
     const uint32_t slot_len = *p - *slot - 1;
     out.add("SAMLOGON: from \"%s\" as \"%s\" (\"%.*s\") aa=%d dss=%d ntv=%ld nttoken=%u lmtoken=%u%s",
-            smb_narrow(m, 4), smb_narrow(m, *user), text_len(slot_len), text_at(m, *slot, slot_len),
+            smb_narrow(m, 4).text, smb_narrow(m, *user).text, text_len(slot_len), text_at(m, *slot, slot_len),
             static_cast<int32_t>(m.le32(*p)), dss, static_cast<long>(static_cast<int32_t>(m.le32(n))),
-            m.le16(n + 4), m.le16(n + 6), separator());
+            m.le16(n + 4), m.le16(n + 6), out.separator());
 }
 
 struct LogonForm {
@@ -179,9 +180,8 @@ constexpr std::array<LogonForm, 3> kLogonForms = {{
 void logon(Bytes m, Text &out) {
     if (!m.has(0, 2)) return;
     const uint16_t opcode = m.le16(0);
-    for (const LogonForm &f : kLogonForms)
-        if (f.opcode == opcode) return f.show(m, out);
-    out.add("Domain request: %d%s", opcode, separator());
+    if (const LogonForm *f = find(kLogonForms, &LogonForm::opcode, opcode)) return f->show(m, out);
+    out.add("Domain request: %d%s", opcode, out.separator());
 }
 
 // Mailslot forms: the message at the data offset, or strings behind the name.
@@ -204,7 +204,7 @@ constexpr std::array<Mailslot, 6> kMailslots = {{
 }  // namespace
 
 void smb_mailslot(Bytes smb, uint32_t wct, Text &out) {
-    const char *sep = separator();
+    const char *sep = out.separator();
     const uint32_t name_at = kByteArea + 2 * wct;
     std::optional<uint32_t> name_len = smb.cstr_len(name_at);
     if (!name_len) return;
@@ -217,7 +217,7 @@ void smb_mailslot(Bytes smb, uint32_t wct, Text &out) {
             break;
         }
     if (!slot) {
-        out.add("Mailslot: \"%s\"%s", smb_escape(smb, name_at), sep);
+        out.add("Mailslot: \"%s\"%s", smb_escape(smb, name_at).text, sep);
         return;
     }
 
@@ -239,13 +239,13 @@ void smb_mailslot(Bytes smb, uint32_t wct, Text &out) {
                                 domain = smb_skip_wide_strings(smb, behind, 2),
                                 end = smb_skip_wide_strings(smb, behind, 3);
         if (!end) return;
-        out.add("Mailslot: \"%s\" PDC=\"%s\" user=\"%s\" domain=\"%s\"%s", smb_escape(smb, name_at),
-                smb_narrow(smb, behind), smb_narrow(smb, *user), smb_narrow(smb, *domain), sep);
+        out.add("Mailslot: \"%s\" PDC=\"%s\" user=\"%s\" domain=\"%s\"%s", smb_escape(smb, name_at).text,
+                smb_narrow(smb, behind).text, smb_narrow(smb, *user).text, smb_narrow(smb, *domain).text, sep);
         return;
     }
     case Carries::OneString:
         if (!smb.cstr_len(behind)) return;
-        out.add("Mailslot: \"%s\" \"%s\"%s", smb_escape(smb, name_at), smb_escape(smb, behind), sep);
+        out.add("Mailslot: \"%s\" \"%s\"%s", smb_escape(smb, name_at).text, smb_escape(smb, behind).text, sep);
         return;
     }
 }

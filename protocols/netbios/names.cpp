@@ -6,7 +6,7 @@
 #include "decode/decoders.h"
 #include "decode/line.h"
 #include "decode/names.h"
-#include "protocols/ip/dotted.h"
+#include "decode/dotted.h"
 #include "protocols/netbios/netbios.h"
 
 namespace caplib {
@@ -18,10 +18,7 @@ constexpr uint32_t kMaxLabel = 63;
 constexpr uint32_t kMaxScope = sizeof(nb_name::scope) - 1;
 
 // Longest service text is "be/Network-Monitor-Server".
-constexpr size_t kServiceMax = 25;
-static_assert(sizeof("be/Network-Monitor-Server") - 1 == kServiceMax);
-// 16 bytes shown as "\xNN", "(" service ")", "." and the longest scope.
-constexpr size_t kNameTextMax = 16 * 4 + 1 + kServiceMax + 1 + 1 + kMaxScope;
+static_assert(kNbNameTextMax == 16 * 4 + 1 + (sizeof("be/Network-Monitor-Server") - 1) + 1 + 1 + kMaxScope);
 
 constexpr std::array<Named, 13> kServices = {{
     {0x00, "Workstation"},
@@ -58,18 +55,14 @@ constexpr std::array<Named, 5> kTypes = {{
 
 constexpr uint16_t kTypeNb = 32, kTypeNbstat = 33, kClassIn = 1;
 
-const char *type_name(uint16_t type) {
+NameOrNumber type_name(uint16_t type) {
     if (const char *name = name_of(kTypes, type)) return name;
-    static char buf[8];
-    std::snprintf(buf, sizeof buf, "%d", type);
-    return buf;
+    return {"%u", type};
 }
 
-const char *class_name(uint16_t cls) {
+NameOrNumber class_name(uint16_t cls) {
     if (cls == kClassIn) return "IN";
-    static char buf[8];
-    std::snprintf(buf, sizeof buf, "%d", cls);
-    return buf;
+    return {"%u", cls};
 }
 
 constexpr std::array<const char *, 8> kRcodes = {
@@ -130,7 +123,6 @@ std::optional<uint32_t> read_record(Bytes m, uint32_t pos, Record &rec) {
 }
 
 bool read_message(Bytes m, Message &msg) {
-    if (!m.has(0, kHeader)) return false;
     msg.id = m.be16(0);
     uint8_t b2 = m.u8(2), b3 = m.u8(3);
     msg.opcode = b2 >> 3 & 15;
@@ -167,14 +159,15 @@ bool read_message(Bytes m, Message &msg) {
 // "  name=%s type=%s class=%s" behind a label; the lines of a name
 // message are assembled without formatted writes.
 bool name_type_class(Text &out, const char *label, const nb_name &name, uint16_t type, uint16_t cls) {
-    return out.put("  ") && out.put(label) && out.put(": name=") && out.put(nb_name_text(name)) &&
-           out.put(" type=") && out.put(type_name(type)) && out.put(" class=") && out.put(class_name(cls));
+    return out.put("  ") && out.put(label) && out.put(": name=") && out.put(nb_name_text(name).text) &&
+           out.put(" type=") && out.put(type_name(type).c_str()) && out.put(" class=") &&
+           out.put(class_name(cls).c_str());
 }
 
 // The record line and its data lines; false when the text ran out.
 bool show_record(const Section &s, Text &out) {
     const Record &rec = s.first;
-    const char *sep = separator();
+    const char *sep = out.separator();
     // "  %s: name=%s type=%s class=%s ttl=%d rdlen=%d%s"
     Line<32> numbers;
     numbers.str(" ttl=").sdec(static_cast<int32_t>(rec.ttl)).str(" rdlen=").dec(rec.rdata.size());
@@ -192,7 +185,7 @@ bool show_record(const Section &s, Text &out) {
             Line<64> line;
             for (int i = 0; i < w + 2; ++i) line.chr(' ');
             line.str("rdata: 0x").hex_min(d.u8(e)).chr(' ');
-            dotted(line, d, e + 2);
+            line.str(dotted(d, e + 2).view());
             if (!out.put(line.view()) || !out.put(sep)) return false;
         }
     } else if (rec.type == kTypeNbstat) {
@@ -201,7 +194,7 @@ bool show_record(const Section &s, Text &out) {
             nb_name node;
             uint32_t used = nb_name_read(d, pos, node);
             if (!used || !d.has(pos + used, 2)) return true;
-            if (!out.add("%*.*sdata: %s %x%s", w, w, "", nb_name_text(node), d.be16(pos + used), sep))
+            if (!out.add("%*.*sdata: %s %x%s", w, w, "", nb_name_text(node).text, d.be16(pos + used), sep))
                 return false;
             pos += used + 2;
         }
@@ -263,15 +256,10 @@ uint32_t nb_name_read(Bytes msg, uint32_t pos, nb_name &out) {
     return consumed;
 }
 
-const char *nb_name_text(const nb_name &nm) {
-    static char ring[4][kNameTextMax + 1];
-    static unsigned next = 0;
-    char *buf = ring[next];
-    next = (next + 1) % 4;
-
+NbNameText nb_name_text(const nb_name &nm) {
     // Assembled without formatted writes: names are shown several times
     // per frame.
-    Line<kNameTextMax> t;
+    Line<kNbNameTextMax> t;
     for (size_t i = 0; i < 16 && nm.name[i]; ++i) {
         unsigned char c = static_cast<unsigned char>(nm.name[i]);
         if (c >= 0x20 && c < 0x7F)
@@ -284,15 +272,16 @@ const char *nb_name_text(const nb_name &nm) {
     t.chr('(').hex_min(nm.suffix).chr('/').str(service_name(nm.suffix)).chr(')');
     if (nm.scope[0]) t.chr('.').str(std::string_view(nm.scope, strnlen(nm.scope, kMaxScope)));
     std::string_view v = t.view();
-    std::memcpy(buf, v.data(), v.size());
-    buf[v.size()] = '\0';
-    return buf;
+    NbNameText text;
+    std::memcpy(text.text, v.data(), v.size());
+    text.text[v.size()] = '\0';
+    return text;
 }
 
 uint32_t decode_nbns(Cursor &cur, Text &out) {
     Message msg{};
     if (!read_message(cur.view(), msg)) return PROTO_END;
-    const char *sep = separator();
+    const char *sep = out.separator();
     // "NMB ID=%d OP=%s(%d) R=%s B=%s RA=%s RD=%s T=%s A=%s %s%s" and
     // "  qdcount=%d ancount=%d nscount=%d arcount=%d%s"
     Line<128> head;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "decode/dispatch.h"
+#include "decode/names.h"
 
 namespace caplib {
 
@@ -22,22 +23,27 @@ struct nb_name {
 // when it cannot be read; out is then left empty.
 uint32_t nb_name_read(Bytes msg, uint32_t pos, nb_name &out);
 
-// "WORKGROUP(1d/Main-Browser)". The text lives in one of four buffers used
-// in turn, so up to four names can go into one formatted write.
-const char *nb_name_text(const nb_name &name);
+// 16 bytes shown as "\xNN", "(" service ")", "." and the longest scope.
+inline constexpr size_t kNbNameTextMax = 16 * 4 + 1 + 25 + 1 + 1 + sizeof(nb_name::scope) - 1;
+struct NbNameText {
+    char text[kNbNameTextMax + 1];
+};
+// "WORKGROUP(1d/Main-Browser)".
+NbNameText nb_name_text(const nb_name &name);
 
-// The 16 raw bytes at off (15 name bytes and the suffix) as the one shared
-// record that the next call overwrites. Bytes past the end of b count as
-// zeros.
-const nb_name &nb_name_from_raw(Bytes b, uint32_t off);
+// The 16 raw bytes at off (15 name bytes and the suffix). Bytes past the
+// end of b count as zeros.
+nb_name nb_name_from_raw(Bytes b, uint32_t off);
 
+struct SmbString {
+    char text[1024];
+};
 // The zero-terminated string at off with bytes outside 0x20..0x7E as
-// "\ooo"; stops at the end of b. Results come from a ring of eight buffers
-// shared with smb_narrow.
-const char *smb_escape(Bytes b, uint32_t off);
+// "\ooo"; stops at the end of b.
+SmbString smb_escape(Bytes b, uint32_t off);
 // The little-endian 16-bit string at off, one character per unit (its low
 // byte); ends at the first unit whose low byte is 0 or at the end of b.
-const char *smb_narrow(Bytes b, uint32_t off);
+SmbString smb_narrow(Bytes b, uint32_t off);
 
 // Position after n zero-terminated 8-bit strings from pos, or nothing when
 // one of them is not terminated inside b.
@@ -50,7 +56,7 @@ std::optional<uint32_t> smb_skip_wide_strings(Bytes b, uint32_t pos, unsigned n)
 // itself.
 bool smb_name_equal(std::string_view a, std::string_view b);
 
-const char *smb_command_name(uint8_t command);
+NameOrNumber smb_command_name(uint8_t command);
 
 // The mailslot line of a transaction request; smb is the whole SMB from
 // its header on, wct its word count.

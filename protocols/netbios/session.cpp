@@ -12,15 +12,10 @@ constexpr uint32_t kHeader = 4;
 
 uint32_t decode_nbss(Cursor &cur, Text &out) {
     Bytes b = cur.view();
-    if (!b.has(0, kHeader)) {
-        // A bare acknowledgement on the session port carries no payload.
-        if (!b.empty()) out.add("sliced NetBIOS header%s", separator());
-        return PROTO_END;
-    }
     uint8_t type = b.u8(0);
     cur.consume(kHeader);
     if (type == kSessionMessage) return PROTO_SMB;
-    if (type == kKeepAlive) out.add("NetBIOS-KeepAlive%s", separator());
+    if (type == kKeepAlive) out.add("NetBIOS-KeepAlive%s", out.separator());
     return PROTO_END;
 }
 

@@ -100,18 +100,9 @@ constexpr uint8_t kTrans = 0x25;
 constexpr uint8_t kResponse = 0x80;
 constexpr uint32_t kWords = 33;  // fixed header, the word count last
 
-// The SMB string ring shared by smb_escape and smb_narrow.
-constexpr size_t kStringRoom = 1024;
-constexpr size_t kEscapeLimit = 1019;  // one more "\ooo" still fits
-constexpr size_t kNarrowLimit = 1022;
-
-char *next_string_buffer() {
-    static char ring[8][kStringRoom];
-    static unsigned next = 0;
-    char *buf = ring[next];
-    next = (next + 1) % 8;
-    return buf;
-}
+constexpr size_t kStringRoom = sizeof(SmbString::text);
+constexpr size_t kEscapeLimit = kStringRoom - 5;  // one more "\ooo" still fits
+constexpr size_t kNarrowLimit = kStringRoom - 2;
 
 // The 17-bit length of a session header in front of the SMB; whatever
 // four bytes stand there are read the same way.
@@ -134,7 +125,7 @@ Line<24> word_text(uint32_t k, uint16_t v) {
 // on every further; the last one shown ends its line. False when the text
 // ran out.
 bool show_words(Bytes smb, uint32_t wct, Text &out) {
-    const char *sep = separator();
+    const char *sep = out.separator();
     const size_t sep_len = std::strlen(sep);
     const uint32_t captured = (smb.size() - kWords) / 2;
     const uint32_t shown = wct < captured ? wct : captured;
@@ -154,7 +145,7 @@ void show_dialects(Bytes smb, uint32_t area, uint32_t count, Text &out) {
         std::optional<uint32_t> len = smb.cstr_len(pos);
         if (!len) return;
         if (!out.add("   \"%.*s\"%s", static_cast<int>(*len), *len ? smb.chars(pos, *len).data() : "",
-                     separator()))
+                     out.separator()))
             return;
         pos += *len + 2;
     }
@@ -162,16 +153,14 @@ void show_dialects(Bytes smb, uint32_t area, uint32_t count, Text &out) {
 
 }  // namespace
 
-const char *smb_command_name(uint8_t command) {
+NameOrNumber smb_command_name(uint8_t command) {
     if (kCommands[command]) return kCommands[command];
-    static char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%x", command);
-    return buf;
+    return {"0x%x", command};
 }
 
-const char *smb_escape(Bytes b, uint32_t off) {
-    char *buf = next_string_buffer();
-    Text t(buf, kStringRoom);
+SmbString smb_escape(Bytes b, uint32_t off) {
+    SmbString s;
+    Text t(s.text, kStringRoom);
     for (uint32_t i = off; i < b.size() && t.size() < kEscapeLimit; ++i) {
         uint8_t c = b.u8(i);
         if (!c) break;
@@ -180,11 +169,12 @@ const char *smb_escape(Bytes b, uint32_t off) {
         else
             t.add("\\%03o", c);
     }
-    return buf;
+    return s;
 }
 
-const char *smb_narrow(Bytes b, uint32_t off) {
-    char *buf = next_string_buffer();
+SmbString smb_narrow(Bytes b, uint32_t off) {
+    SmbString s;
+    char *buf = s.text;
     size_t len = 0;
     for (uint32_t i = off; i < b.size() && len < kNarrowLimit; i += 2) {
         uint8_t c = b.u8(i);
@@ -192,7 +182,7 @@ const char *smb_narrow(Bytes b, uint32_t off) {
         buf[len++] = static_cast<char>(c);
     }
     buf[len] = '\0';
-    return buf;
+    return s;
 }
 
 std::optional<uint32_t> smb_skip_strings(Bytes b, uint32_t pos, unsigned n) {
@@ -223,22 +213,17 @@ bool smb_name_equal(std::string_view a, std::string_view b) {
     return true;
 }
 
-const nb_name &nb_name_from_raw(Bytes b, uint32_t off) {
-    static nb_name shared;
-    shared = nb_name{};
+nb_name nb_name_from_raw(Bytes b, uint32_t off) {
+    nb_name name{};
     uint32_t len = b.slice(off, 15).cstr_len(0).value_or(b.slice(off, 15).size());
-    b.copy_to(off, shared.name, len);
-    shared.suffix = b.u8(off + 15);
-    return shared;
+    b.copy_to(off, name.name, len);
+    name.suffix = b.has(off + 15) ? b.u8(off + 15) : 0;  // a plain name has none
+    return name;
 }
 
 uint32_t smb_decode(Cursor &cur, Text &out) {
     const Bytes smb = cur.view();
-    const char *sep = separator();
-    if (!smb.has(0, kWords)) {
-        out.add("sliced SMB header%s", sep);
-        return PROTO_END;
-    }
+    const char *sep = out.separator();
     if (!smb.starts_with(0, {0xFF, 'S', 'M', 'B'}) && !out.add("SMB signature not found%s", sep))
         return PROTO_END;
 
@@ -247,7 +232,7 @@ uint32_t smb_decode(Cursor &cur, Text &out) {
     // The three header lines come with every SMB: assembled by hand.
     Line<64> command_line;
     command_line.str((flags & kResponse) ? "SMB-response \"" : "SMB-request \"")
-        .str(smb_command_name(command))
+        .str(smb_command_name(command).c_str())
         .chr('"');
     // "   size=%d cls=%d reh=%d err=%d flg=0x%x flg2=0x%x"
     Line<80> sizes;

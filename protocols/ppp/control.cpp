@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "decode/names.h"
 #include "protocols/ppp/ppp.h"
 
 namespace caplib {
@@ -156,9 +157,7 @@ constexpr std::array<ControlProtocol, 18> kControlProtocols = {{
 }};
 
 const ControlProtocol *control_protocol(uint16_t proto) {
-    for (const ControlProtocol &p : kControlProtocols)
-        if (p.proto == proto) return &p;
-    return nullptr;
+    return find(kControlProtocols, &ControlProtocol::proto, proto);
 }
 
 // Runs an option decoder under the convention: a decoder that gives up

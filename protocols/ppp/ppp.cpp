@@ -6,29 +6,27 @@
 
 #include "caplib.h"
 #include "decode/decoders.h"
+#include "decode/names.h"
 
 namespace caplib {
 
 // ---- the text of one frame ------------------------------------------------
 
-PppLine::PppLine(Text &out)
-    : out_(out),
-      start_(out.size()),
-      room_(out.left()),
-      text_(out.end(), room_ > kReserve ? room_ - kReserve + 1 : 0) {}
+void PppLine::ellipsis() {
+    const size_t keep = room_ > 4 ? room_ - 4 : 0;  // "..." and the terminator
+    if (out_.size() - start_ > keep) out_.rewind(start_ + keep);
+    out_.put("...");
+    ended_ = true;
+}
 
 void PppLine::close() {
     if (closed_) return;
     closed_ = true;
-    if (!text_.empty()) {
-        // text_ wrote into out_'s buffer right behind its text: take it over.
-        char *base = out_.end() - out_.size();
-        out_ = Text::resume(base, out_.room(), out_.size() + text_.size());
-    }
-    if (text_.cut() && text_.size() >= limit()) {
-        out_.put("...");
-        ended_ = true;
-    }
+    // A piece that did not fit filled the bound; a decoder that gave up
+    // after a cut has taken its text back.
+    const bool cut = out_.cut() && out_.left() <= 1;
+    bound_.release();
+    if (cut) ellipsis();
 }
 
 uint32_t PppLine::dump(Bytes bytes) {
@@ -41,10 +39,7 @@ uint32_t PppLine::dump(Bytes bytes) {
         const char group[3] = {kHexUpper[b >> 4], kHexUpper[b & 15], ' '};
         out_.put(std::string_view(group, (i & 3) == 3 ? 3 : 2));
     }
-    if (i < bytes.size()) {
-        out_.put("...");
-        ended_ = true;
-    }
+    if (i < bytes.size()) ellipsis();
     return i;
 }
 
@@ -98,9 +93,8 @@ constexpr std::array<HandOver, 4> kHandOver = {{
 }};
 
 uint32_t hand_over(uint16_t proto, uint8_t first) {
-    for (const HandOver &h : kHandOver)
-        if (h.proto == proto) return !h.takes || h.takes(first) ? h.next : PROTO_END;
-    return PROTO_END;
+    const HandOver *h = find(kHandOver, &HandOver::proto, proto);
+    return h && (!h->takes || h->takes(first)) ? h->next : PROTO_END;
 }
 
 void multilink_mark(Text &t, const char *label, uint32_t header) {
@@ -119,7 +113,7 @@ void multilink_mark(Text &t, const char *label, uint32_t header) {
 }  // namespace
 
 uint32_t decode_ppp(Cursor &cur, Text &out, bool columns) {
-    PppLine line(out);
+    PppLine line(out, columns);
     Text &t = line.text();
     const Bytes f = cur.view();
 
@@ -162,7 +156,12 @@ uint32_t decode_ppp(Cursor &cur, Text &out, bool columns) {
     return next;
 }
 
-uint32_t decode_ppp_chain(Cursor &cur, Text &out) { return decode_ppp(cur, out, false); }
+uint32_t decode_ppp_chain(Cursor &cur, Text &out) {
+    const size_t before = out.size();
+    const uint32_t next = decode_ppp(cur, out, false);
+    if (out.size() > before) out.put(out.separator());
+    return next;
+}
 
 }  // namespace caplib
 

@@ -18,14 +18,19 @@ namespace caplib {
 // lines frames up with multilink marks. The text is left open (no separator).
 uint32_t decode_ppp(Cursor &cur, Text &out, bool columns);
 
-// The text of one PPP frame. Every piece goes to text(), which stops room - 7
-// characters into the frame's text; a piece cut there is marked "...". Only
-// the grouped byte dump, always printed last, may run a group further.
+// The text of one PPP frame. Every piece goes to text(), bounded so that
+// in chain mode "..." and a short separator still fit behind a cut piece;
+// in column mode nothing follows, and a piece is cut only where the room
+// ends. A cut text ends in "...", for which the last characters give way.
 class PppLine {
 public:
-    explicit PppLine(Text &out);
+    PppLine(Text &out, bool columns)
+        : out_(out),
+          start_(out.size()),
+          room_(out.left()),
+          bound_(out, start_ + (columns ? room_ - (room_ > 0) : limit())) {}
 
-    Text &text() { return text_; }
+    Text &text() { return out_; }
     // The grouped byte dump prints while the frame's text is shorter.
     size_t limit() const { return room_ > kReserve ? room_ - kReserve : 0; }
 
@@ -33,16 +38,17 @@ public:
     // "..." when it stops early. Returns the number of bytes printed; the
     // bytes behind them stay unconsumed. Nothing may be printed after it.
     uint32_t dump(Bytes bytes);
-    // Hands the text back to the caller's Text.
+    // Ends the frame's text: "..." when a piece was cut.
     void close();
 
 private:
     static constexpr size_t kReserve = 7;
+    void ellipsis();
 
     Text &out_;
     size_t start_;
     size_t room_;
-    Text text_;
+    Text::Bound bound_;
     bool closed_ = false;
     bool ended_ = false;  // "..." written: the line is complete
 };

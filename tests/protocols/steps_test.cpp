@@ -41,8 +41,8 @@ const Step kSteps[] = {
     {"other NetBIOS frame", decode_ipx, cat({hex("FFFF 0050 0004 00000000 FFFFFFFFFFFF 0455 00000001 0000C0112233 0455"), Frame(50, 0)}), 8192, "IPX 00000001:0000C0112233:NetBIOS-->00000000:FFFFFFFFFFFF:NetBIOS Type:IPX Hop:0\n", PROTO_IPX_NBDATA, 30},
     {"VJ cut", decode_vjc, hex("0C 1A2B 28 0005B4"), 30, "IP TCP-comp Changes=A,S chksu", PROTO_END, 0},
     {"datagram lines cut", decode_nbds, cat({hex("12 02 8001 C0A80005 008A 0046 0000 20"), ascii(std::string(32, 'A')), hex("00 20"), ascii(std::string(32, 'A')), hex("00 FF")}), 120, "DGRAM msg_type=broadcast B-Node F=1 M=0 dgmid=32769\n  src=192.168.0.5:138 len=70 off=0\n  src=(0/Workstation) dest=(0/Wo", PROTO_END, 0},
-    {"PPP, not IPv4", decode_ppp_chain, hex("0021 55"), 8192, "IP 55", PROTO_END, 3},
-    {"PPP control packet", decode_ppp_chain, hex("C021 09020008 0A0B0C0D"), 8192, "LCP 008#02:EchoReq 0A0B0C0D ", PROTO_END, 10},
+    {"PPP, not IPv4", decode_ppp_chain, hex("0021 55"), 8192, "IP 55\n", PROTO_END, 3},
+    {"PPP control packet", decode_ppp_chain, hex("C021 09020008 0A0B0C0D"), 8192, "LCP 008#02:EchoReq 0A0B0C0D \n", PROTO_END, 10},
 };
 
 TEST(DecoderSteps, TextNextAndConsumed) {

@@ -66,8 +66,9 @@ size_t ppp_eap_packet(Text &out, Bytes data, bool &handled) {
 }
 
 size_t ppp_ncap_request(Text &out, Bytes data, bool &handled) {
-    uint32_t name_len = data.be16(0);
     // Name length and the number behind the name must both be captured.
+    if (!data.has(0, 2)) return 0;
+    uint32_t name_len = data.be16(0);
     if (!data.has(0, 4 + name_len)) return 0;
 
     std::array<char, kName> name;

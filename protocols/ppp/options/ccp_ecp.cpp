@@ -1,6 +1,7 @@
 // CCP and ECP options: the option walk's stepping, their own forms.
 #include <array>
 
+#include "decode/names.h"
 #include "protocols/ppp/ppp.h"
 
 namespace caplib {
@@ -29,9 +30,8 @@ constexpr std::array<Compressor, 10> kCompressors = {{
 // show no value and are stepped over as two bytes.
 void ccp_option(Text &t, Bytes opt) {
     uint8_t type = opt.u8(0), len = opt.u8(1);
-    const char *opening = nullptr;
-    for (const Compressor &c : kCompressors)
-        if (c.type == type) opening = len >= c.min_len ? c.opening : nullptr;
+    const Compressor *c = find(kCompressors, &Compressor::type, type);
+    const char *opening = c && len >= c->min_len ? c->opening : nullptr;
     if (opening)
         t.put(opening);
     else

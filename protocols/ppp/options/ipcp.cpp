@@ -1,6 +1,7 @@
 // IPCP options.
 #include <array>
 
+#include "decode/dotted.h"
 #include "protocols/ppp/ppp.h"
 
 namespace caplib {
@@ -9,19 +10,9 @@ namespace {
 // "%s(%d.%d.%d.%d) ": the most frequent option text, written without
 // formatting.
 void address(Text &t, const char *label, Bytes p) {
-    char buf[24];
-    size_t n = 0;
-    for (uint32_t i = 2; i < 6; ++i) {
-        unsigned v = p.u8(i);
-        if (v >= 100) buf[n++] = static_cast<char>('0' + v / 100);
-        if (v >= 10) buf[n++] = static_cast<char>('0' + v / 10 % 10);
-        buf[n++] = static_cast<char>('0' + v % 10);
-        buf[n++] = i < 5 ? '.' : ')';
-    }
-    buf[n++] = ' ';
-    t.put(label);
-    t.put('(');
-    t.put(std::string_view(buf, n));
+    Line<32> line;
+    line.str(label).chr('(').str(dotted(p, 2).view()).str(") ");
+    t.put(line.view());
 }
 
 constexpr std::array<OptionRule, 8> kIpcpRules = {{
