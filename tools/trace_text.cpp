@@ -33,6 +33,10 @@ std::string_view TraceText::time_text(const CAPLIB_TIMEVAL &t) {
 }
 
 std::string_view TraceText::compose(const CAPLIB_PAKET &p, uint32_t number) {
+    return {text_, compose(p, number, text_)};
+}
+
+size_t TraceText::compose(const CAPLIB_PAKET &p, uint32_t number, char *out) {
     size_t n = 0;
     bool fits = true;
     // The header line and its separator must leave the decoder a byte.
@@ -41,7 +45,7 @@ std::string_view TraceText::compose(const CAPLIB_PAKET &p, uint32_t number) {
             fits = false;
             return;
         }
-        std::memcpy(text_ + n, s.data(), s.size());
+        std::memcpy(out + n, s.data(), s.size());
         n += s.size();
     };
     auto dec = [&](uint32_t v) {
@@ -67,14 +71,14 @@ std::string_view TraceText::compose(const CAPLIB_PAKET &p, uint32_t number) {
         dec(p.channel);
     }
     put(sep_);
-    if (!fits) return {};
-    CAPLIB_decode(p.layer, p.data, p.length, text_ + n, static_cast<uint32_t>(kLine - n), sep_.c_str());
-    n += strnlen(text_ + n, kLine - n);
+    if (!fits) return 0;
+    CAPLIB_decode(p.layer, p.data, p.length, out + n, static_cast<uint32_t>(kLine - n), sep_.c_str());
+    n += strnlen(out + n, kLine - n);
     if (hex_) {
         int32_t length = p.length > INT32_MAX ? -1 : static_cast<int32_t>(p.length);
-        n += static_cast<size_t>(CAPLIB_string_hexdump(text_ + n, kLine, p.data, length, sep_.c_str()));
+        n += static_cast<size_t>(CAPLIB_string_hexdump(out + n, kLine, p.data, length, sep_.c_str()));
     }
-    return {text_, n};
+    return n;
 }
 
 namespace {
