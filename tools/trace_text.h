@@ -33,12 +33,12 @@ private:
 
     std::string sep_;
     bool hex_;
-    // The time text of the last second seen, its milliseconds patched per
-    // record: converting a second costs a time-zone lookup. Keyed by the
-    // exact second, it stays right across daylight-saving switches.
+    // The date and time of the last second seen, its milliseconds put
+    // behind per record: converting a second costs a time-zone lookup.
+    // Keyed by the exact second, it stays right across daylight-saving
+    // switches.
     int64_t second_ = INT64_MIN;
-    bool dated_ = false;  // false: "?DATE?", which has no milliseconds
-    size_t time_len_ = 0;
+    size_t date_len_ = 0;  // 0: the second has no local time ("?DATE?")
     char time_[64];
     char text_[kText];  // the record's text, its dump behind it
 };
