@@ -70,7 +70,9 @@ public:
         for (Batch &b : batches_) {
             b.records.reserve(s.batch_records);
             b.bytes.reserve(s.batch_bytes);
-            b.text_room = s.batch_bytes + TraceText::kText;
+            // Room for a batch full of bytes: a hex dump takes a little over
+            // three times the bytes it shows.
+            b.text_room = (s.hex ? 4 : 1) * s.batch_bytes + TraceText::kText;
             b.text.reset(new char[b.text_room]);
             free_.push(&b);
         }
