@@ -100,7 +100,8 @@ int finish_source(const Source &src, const char *done) {
 // The cores this process may run on.
 unsigned cores() {
     cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return static_cast<unsigned>(CPU_COUNT(&set));
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return static_cast<unsigned>(CPU_COUNT(&set));
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
