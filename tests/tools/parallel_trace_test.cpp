@@ -49,7 +49,7 @@ std::vector<OwnedRecord> mix_records() {
     auto add = [&](const CAPLIB_PAKET &p) {
         OwnedRecord &r = records.emplace_back();
         r.has_name = p.name != nullptr;
-        r.name = p.name ? p.name : "";
+        r.name = std::string(p.name ? p.name : "");  // GCC 12 sees a false overlap in assign()
         if (p.data) r.data.assign(p.data, p.data + p.length);
         r.paket = p;
     };
