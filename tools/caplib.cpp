@@ -236,11 +236,15 @@ int cmd_trace(const Options &o) {
         CAPLIB_input_close(src.in);
         return failure(error);
     }
-    // Nothing has been written to standard output yet: a record, hex dump
-    // included, then leaves in one write.
-    static char stdout_buffer[1 << 18];
-    std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
     unsigned threads = o.threads ? o.threads : cores();
+    // Nothing has been written to standard output yet: a record, hex dump
+    // included, then leaves in one write; a batch of records, composed in
+    // its own buffer, goes out without a copy into the stream's.
+    static char stdout_buffer[1 << 18];
+    if (threads > 1)
+        std::setvbuf(stdout, nullptr, _IONBF, 0);
+    else
+        std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
     if (threads > 1) {
         ParallelTraceSettings s;
         s.separator = o.sep;
