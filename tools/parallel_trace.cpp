@@ -79,22 +79,22 @@ public:
         for (unsigned i = 0; i < s.threads; ++i) composers_.push_back(std::make_unique<TraceText>(s.separator, s.hex));
     }
 
+    // The calling thread reads and writes; the workers compose.
     ParallelTraceResult run(CAPLIB_INPUT *in) {
         std::vector<std::thread> threads;
-        threads.reserve(composers_.size() + 1);  // a failed growth would drop running threads
+        threads.reserve(composers_.size());  // a failed growth would drop running threads
         try {
-            threads.emplace_back([this] { write(); });
             for (auto &composer : composers_) threads.emplace_back([this, c = composer.get()] { work(*c); });
         } catch (const std::system_error &e) {
             fail(ParallelTraceResult::kNoResources, e.code().value());
         }
         if (!stop_) read(in);
+        while (written_ < handed_) write_oldest();
         {
             std::lock_guard lock(m_);
             read_all_ = true;
         }
         work_ready_.notify_all();
-        batch_ready_.notify_one();
         for (std::thread &t : threads) t.join();
         return result_;
     }
@@ -105,13 +105,12 @@ private:
         uint32_t count = 0;
         unsigned long long n = 0;
         for (CAPLIB_PAKET *p = CAPLIB_input_first(in); p; p = CAPLIB_input_next(in)) {
-            if (!b && !(b = take_free())) return;
+            if (!b) b = take_batch();
+            if (stop_) return;
             try {
                 add(*b, *p, s_.input_numbers ? p->number : ++count);
             } catch (const std::bad_alloc &) {
-                fail(ParallelTraceResult::kNoResources, ENOMEM);
-                give_back(b);
-                return;
+                return fail(ParallelTraceResult::kNoResources, ENOMEM);
             }
             if (b->records.size() >= s_.batch_records || b->bytes.size() >= s_.batch_bytes) {
                 hand_on(b);
@@ -119,10 +118,7 @@ private:
             }
             if (++n == s_.limit) break;  // without reading on
         }
-        if (b && !b->records.empty())
-            hand_on(b);
-        else if (b)
-            give_back(b);
+        if (b && !b->records.empty()) hand_on(b);
     }
 
     static void add(Batch &b, const CAPLIB_PAKET &p, uint32_t number) {
@@ -185,21 +181,20 @@ private:
         }
     }
 
-    // In the order read: at most as many batches as slots are in flight,
-    // so that sequence modulo slots names one of them.
-    void write() {
-        for (uint64_t next = 0;; ++next) {
-            Batch *b;
-            {
-                std::unique_lock lock(m_);
-                Batch *&slot = ready_[next % ready_.size()];
-                batch_ready_.wait(lock, [&] { return slot || (read_all_ && next == handed_); });
-                if (!slot) return;
-                b = std::exchange(slot, nullptr);
-            }
-            if (!stop_) emit(*b);
-            give_back(b);
+    // The oldest batch in flight, once composed, written unless a failure
+    // came first; then it is free. At most as many batches as slots are in
+    // flight, so that sequence modulo slots names one of them.
+    Batch *write_oldest() {
+        Batch *b;
+        {
+            std::unique_lock lock(m_);
+            Batch *&slot = ready_[written_ % ready_.size()];
+            batch_ready_.wait(lock, [&] { return slot != nullptr; });
+            b = std::exchange(slot, nullptr);
         }
+        ++written_;
+        if (!stop_) emit(*b);
+        return b;
     }
 
     void emit(const Batch &b) {
@@ -210,11 +205,9 @@ private:
         if (!b.whole) fail(CAPLIB_ERR_FORMAT, 0);
     }
 
-    Batch *take_free() {
-        std::unique_lock lock(m_);
-        batch_free_.wait(lock, [&] { return !free_.empty() || stop_; });
-        if (stop_) return nullptr;
-        Batch *b = free_.pop();
+    // A batch never used, else the oldest, written first.
+    Batch *take_batch() {
+        Batch *b = free_.empty() ? write_oldest() : free_.pop();
         b->records.clear();
         b->bytes.clear();
         return b;
@@ -229,22 +222,11 @@ private:
         work_ready_.notify_one();
     }
 
-    void give_back(Batch *b) {
-        {
-            std::lock_guard lock(m_);
-            free_.push(b);
-        }
-        batch_free_.notify_one();
-    }
-
     // The first failure stands; everything after it is dropped.
     void fail(int rc, int error) {
-        {
-            std::lock_guard lock(m_);
-            if (result_.rc == CAPLIB_OK) result_ = {rc, error};
-            stop_ = true;
-        }
-        batch_free_.notify_one();
+        std::lock_guard lock(m_);
+        if (result_.rc == CAPLIB_OK) result_ = {rc, error};
+        stop_ = true;
     }
 
     const ParallelTraceSettings &s_;
@@ -253,10 +235,12 @@ private:
     std::vector<std::unique_ptr<TraceText>> composers_;
 
     std::mutex m_;
-    std::condition_variable batch_free_, work_ready_, batch_ready_;
-    BatchQueue free_, work_;
+    std::condition_variable work_ready_, batch_ready_;
+    BatchQueue free_;  // of the reading thread only
+    BatchQueue work_;
     std::vector<Batch *> ready_;  // composed batches, at their sequence modulo the slots
     uint64_t handed_ = 0;         // batches handed to the workers
+    uint64_t written_ = 0;        // of them, written or dropped
     bool read_all_ = false;
     std::atomic<bool> stop_{false};
     ParallelTraceResult result_;

@@ -1,7 +1,8 @@
-// The text trace on several threads: one reader copies records into
-// batches, workers compose each batch's text with TraceText, one writer
-// writes the batches in the order they were read. The output is byte for
-// byte the single-threaded trace's; memory is a fixed pool of batches.
+// The text trace on several threads: the calling thread copies records
+// into batches, workers compose each batch's text with TraceText, and the
+// calling thread writes the batches in the order it read them, each when
+// it needs the batch again. The output is byte for byte the
+// single-threaded trace's; memory is a fixed pool of batches.
 #pragma once
 
 #include <cstddef>
