@@ -53,7 +53,8 @@ std::vector<OwnedRecord> mix_records() {
         if (p.data) r.data.assign(p.data, p.data + p.length);
         r.paket = p;
     };
-    // Its decoders keep no state between calls on today's library, so that
+    // PPP, LCP, PAP, IPCP, IPv4 and TCP keep no text between calls (NetBIOS
+    // names and SMB strings do, in rings shared by all threads), so that
     // any thread may compose any record.
     caplib_mix::Mix mix(caplib_mix::Kind::ppp, 1, 1774746000 - 2, 900000);
     for (int i = 0; i < 3000; ++i) {
