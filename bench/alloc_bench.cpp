@@ -1,6 +1,7 @@
 // No heap allocation per record in the steady state: reading, decoding and
-// writing the benchmark mix, after a warm-up, with every trace mode and in
-// a binary copy. A single allocation fails the benchmark.
+// writing the benchmark mix, after a warm-up, with every trace mode, in
+// the tool's trace on several threads and in a binary copy. A single
+// allocation fails the benchmark.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "alloc_hook.h"
 #include "caplib.h"
 #include "mix.h"
+#include "tools/parallel_trace.h"
 
 namespace {
 
@@ -86,6 +88,46 @@ BENCHMARK_CAPTURE(BM_TraceAllocations, EthernetHexBuffered, caplib_mix::Kind::et
                   CAPLIB_ASCII_HEXDUMP | CAPLIB_ASCII_BUFFERED)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_TraceAllocations, Ppp, caplib_mix::Kind::ppp, CAPLIB_ASCII_HEXDUMP)->Unit(benchmark::kMillisecond);
+
+// A source that arms the count when the reader takes record `warm_up`:
+// by then every batch of the pool has gone round a few times.
+struct ArmingSource {
+    CAPLIB_INPUT pub{};
+    CAPLIB_INPUT *in;
+    uint32_t records = 0, warm_up;
+
+    ArmingSource(CAPLIB_INPUT *source, uint32_t at) : in(source), warm_up(at) {
+        pub.priv = this;
+        pub.first = [](CAPLIB_INPUT *i) { return self(i)->seen(CAPLIB_input_first(self(i)->in)); };
+        pub.next = [](CAPLIB_INPUT *i) { return self(i)->seen(CAPLIB_input_next(self(i)->in)); };
+    }
+    static ArmingSource *self(CAPLIB_INPUT *i) { return static_cast<ArmingSource *>(i->priv); }
+    CAPLIB_PAKET *seen(CAPLIB_PAKET *p) {
+        if (p && ++records == warm_up) caplib_bench::arm_allocation_count();
+        return p;
+    }
+};
+
+void BM_ParallelTraceAllocations(benchmark::State &state, bool hex) {
+    const std::string &src = capture(caplib_mix::Kind::ethernet);
+    uint64_t allocations = 0, records = 0;
+    caplib_tool::ParallelTraceSettings settings;
+    settings.hex = hex;
+    settings.threads = 2;
+    for (auto _ : state) {
+        FILE *out = std::fopen("/dev/null", "w");
+        ArmingSource in(CAPLIB_input_zekbin(src.c_str()), 10 * kWarmUp);
+        caplib_tool::ParallelTraceResult r = caplib_tool::parallel_trace(&in.pub, out, settings);
+        allocations += caplib_bench::disarm_allocation_count();
+        records += in.records;
+        CAPLIB_input_close(in.in);
+        std::fclose(out);
+        if (r.rc != CAPLIB_OK) state.SkipWithError("the trace failed");
+    }
+    report(state, allocations, records);
+}
+BENCHMARK_CAPTURE(BM_ParallelTraceAllocations, Ethernet, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_ParallelTraceAllocations, EthernetHex, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_CopyAllocations(benchmark::State &state) {
     const std::string &src = capture(caplib_mix::Kind::ethernet);

@@ -78,6 +78,7 @@ for out in null file; do
   add "floor (read, one line, flush)" "$records" $out - "$build/bench/floor $work/mix.eth"
   add "tcpdump -nn -r" "$records" $out - "tcpdump -nn -r $work/mix.pcap"
   add "caplib trace --buffered" "$records" $out $zone "$caplib trace --buffered $work/mix.eth"
+  add "caplib trace --buffered -j 2" "$records" $out $zone "$caplib trace --buffered -j 2 $work/mix.eth"
   add "tcpdump -nn -r, TZ set" "$records" $out $zone "tcpdump -nn -r $work/mix.pcap"
   add "caplib trace -x" "$records" $out - "$caplib trace -x $work/mix.eth"
   add "tcpdump -nn -x -r" "$records" $out - "tcpdump -nn -x -r $work/mix.pcap"
@@ -139,9 +140,12 @@ ratio_rounds() {
   paste <(echo "${times[$a]}" | tr ' ' '\n' | grep .) <(echo "${times[$b]}" | tr ' ' '\n' | grep .) |
     awk -v na="$na" -v nb="$nb" '{ printf "%.4f ", (na / $1) / (nb / $2) }' | stats
 }
-declare -a names=("caplib/tcpdump" "caplib-buffered/tcpdump-tz" "caplib-hex/tcpdump-hex" "caplib/floor")
+declare -a names=("caplib/tcpdump" "caplib-buffered/tcpdump-tz" "caplib-hex/tcpdump-hex" "caplib/floor"
+                  "caplib-buffered-j2/caplib-buffered" "caplib-buffered-j2/tcpdump-tz")
 declare -a pairs=("caplib trace|tcpdump -nn -r" "caplib trace --buffered|tcpdump -nn -r, TZ set"
-                  "caplib trace -x|tcpdump -nn -x -r" "caplib trace|floor (read, one line, flush)")
+                  "caplib trace -x|tcpdump -nn -x -r" "caplib trace|floor (read, one line, flush)"
+                  "caplib trace --buffered -j 2|caplib trace --buffered"
+                  "caplib trace --buffered -j 2|tcpdump -nn -r, TZ set")
 echo
 echo "ratios of records/s to /dev/null, paired round by round: median (min..max)"
 declare -a medians

@@ -1,8 +1,10 @@
 // The commands of the caplib tool: trace, copy, import, export, decode, info.
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -21,6 +24,7 @@
 #include "filter.h"
 #include "input.h"
 #include "output_file.h"
+#include "parallel_trace.h"
 #include "pcap_sink.h"
 #include "trace_text.h"
 
@@ -92,6 +96,14 @@ int finish_source(const Source &src, const char *done) {
 }
 
 // ---- Outputs ----
+
+// The cores this process may run on.
+unsigned cores() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
 // Wraps a writer: keeps the code and errno of its first failure (the
 // library's writers return only a code), and finishes the output (flush,
@@ -185,11 +197,25 @@ std::string write_capture(CAPLIB_INPUT *in, const std::string &path, bool append
     return "";
 }
 
+// The end of a trace written with result rc (errno error) into log, or
+// to standard output when log is "".
+int finish_trace(const Source &src, const std::string &log, PendingFile &file, int rc, int error, unsigned threads) {
+    if (rc == ParallelTraceResult::kNoResources)
+        return failure("cannot trace on " + std::to_string(threads) + " threads: " + std::strerror(error));
+    if (rc == CAPLIB_ERR_FORMAT) return failure("a record header did not fit the trace line");
+    if (rc != CAPLIB_OK) return log.empty() ? stdout_failed(error) : failure(write_error(log, error));
+    if (!log.empty() && !file.commit(log)) return failure(write_error(log, errno));
+    return finish_source(src, "read");
+}
+
 }  // namespace
 
 // ---- Commands ----
 
 int cmd_trace(const Options &o) {
+    // A flushed trace shows each record as soon as it is read; batches
+    // would hold records back, and its time goes into the flushes anyway.
+    if (o.threads != 1 && !o.buffered) return usage_error("-j is for --buffered traces");
     std::string log;  // the file written; "" for standard output
     if (!o.output.empty() && o.output != "-") {
         log = library_file_name(o.output, ".log");
@@ -210,10 +236,28 @@ int cmd_trace(const Options &o) {
         CAPLIB_input_close(src.in);
         return failure(error);
     }
+    unsigned threads = o.threads ? o.threads : cores();
     // Nothing has been written to standard output yet: a record, hex dump
-    // included, then leaves in one write.
+    // included, then leaves in one write; a batch of records, composed in
+    // its own buffer, goes out without a copy into the stream's.
     static char stdout_buffer[1 << 18];
-    std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
+    if (threads > 1)
+        std::setvbuf(stdout, nullptr, _IONBF, 0);
+    else
+        std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
+    if (threads > 1) {
+        ParallelTraceSettings s;
+        s.separator = o.sep;
+        s.hex = o.hex;
+        s.input_numbers = src.filter != nullptr;
+        s.threads = threads;
+        s.limit = o.count;
+        ParallelTraceResult r = parallel_trace(src.in, stdout, s);
+        CAPLIB_input_close(src.in);
+        if (r.rc == CAPLIB_OK && !(stdout_ok() && (log.empty() || fsync(STDOUT_FILENO) == 0)))
+            r = {CAPLIB_ERR_WRITE, errno ? errno : EIO};
+        return finish_trace(src, log, file, r.rc, r.error, threads);
+    }
     // The library's writer numbers records by its own count; a filtered
     // trace keeps the numbers of the input.
     uint32_t flags = (o.hex ? CAPLIB_ASCII_HEXDUMP : 0u) | (o.buffered ? CAPLIB_ASCII_BUFFERED : 0u);
@@ -226,10 +270,7 @@ int cmd_trace(const Options &o) {
     Guard g(writer, Guard::Header::source, [&] { return stdout_ok() && (log.empty() || fsync(STDOUT_FILENO) == 0); });
     bool stopped = false;
     pump(src.in, &g.pub, o.count, stopped);
-    if (g.rc == CAPLIB_ERR_FORMAT) return failure("a record header did not fit the trace line");
-    if (g.rc != CAPLIB_OK) return log.empty() ? stdout_failed(g.error) : failure(write_error(log, g.error));
-    if (!log.empty() && !file.commit(log)) return failure(write_error(log, errno));
-    return finish_source(src, "read");
+    return finish_trace(src, log, file, g.rc, g.error, 1);
 }
 
 int cmd_copy(const Options &o) {

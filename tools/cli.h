@@ -11,6 +11,7 @@ namespace caplib_tool {
 struct Options {
     bool hex = false;
     bool buffered = false;
+    unsigned threads = 1;  // -j, 0 for one per core
     std::string sep = "\n";
     std::string output;  // -o, "" for standard output
     std::string layer;

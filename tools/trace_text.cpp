@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <new>
@@ -13,26 +14,38 @@ TraceText::TraceText(std::string separator, bool hex) : sep_(std::move(separator
     tzset();
 }
 
+// As the library's writer converts it, "dd.mm.yyyy hh:mm:ss.mmm" in local
+// time, but into the composer's own text: composers on several threads
+// share nothing.
 std::string_view TraceText::time_text(const CAPLIB_TIMEVAL &t) {
-    int32_t ms = t.tv_usec / 1000 % 1000;
-    if (ms < 0) return CAPLIB_timeval2str(&t);  // a negative count keeps the library's own text
     if (t.tv_sec != second_) {
         second_ = t.tv_sec;
-        CAPLIB_TIMEVAL whole = {t.tv_sec, 0};
-        std::string_view text = CAPLIB_timeval2str(&whole);
-        time_len_ = std::min(text.size(), sizeof time_);
-        std::memcpy(time_, text.data(), time_len_);
-        dated_ = text.size() == time_len_ && text.ends_with(".000");
+        time_t s = t.tv_sec;
+        struct tm tm;
+        int n = localtime_r(&s, &tm) ? std::snprintf(time_, sizeof time_, "%02d.%02d.%04d %02d:%02d:%02d", tm.tm_mday,
+                                                     tm.tm_mon + 1, tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec)
+                                     : 0;
+        date_len_ = n > 0 ? std::min(static_cast<size_t>(n), sizeof time_ - 5) : 0;
     }
-    if (dated_) {
-        time_[time_len_ - 3] = static_cast<char>('0' + ms / 100);
-        time_[time_len_ - 2] = static_cast<char>('0' + ms / 10 % 10);
-        time_[time_len_ - 1] = static_cast<char>('0' + ms % 10);
+    if (date_len_ == 0) return "?DATE?";
+    int32_t ms = t.tv_usec / 1000 % 1000;
+    if (ms < 0) {
+        // Truncated towards zero, as the signed division leaves it: ".-05".
+        int n = std::snprintf(time_ + date_len_, sizeof time_ - date_len_, ".%03d", ms);
+        return {time_, date_len_ + std::min(static_cast<size_t>(n > 0 ? n : 0), sizeof time_ - 1 - date_len_)};
     }
-    return {time_, time_len_};
+    time_[date_len_] = '.';
+    time_[date_len_ + 1] = static_cast<char>('0' + ms / 100);
+    time_[date_len_ + 2] = static_cast<char>('0' + ms / 10 % 10);
+    time_[date_len_ + 3] = static_cast<char>('0' + ms % 10);
+    return {time_, date_len_ + 4};
 }
 
 std::string_view TraceText::compose(const CAPLIB_PAKET &p, uint32_t number) {
+    return {text_, compose(p, number, text_)};
+}
+
+size_t TraceText::compose(const CAPLIB_PAKET &p, uint32_t number, char *out) {
     size_t n = 0;
     bool fits = true;
     // The header line and its separator must leave the decoder a byte.
@@ -41,7 +54,7 @@ std::string_view TraceText::compose(const CAPLIB_PAKET &p, uint32_t number) {
             fits = false;
             return;
         }
-        std::memcpy(text_ + n, s.data(), s.size());
+        std::memcpy(out + n, s.data(), s.size());
         n += s.size();
     };
     auto dec = [&](uint32_t v) {
@@ -67,14 +80,14 @@ std::string_view TraceText::compose(const CAPLIB_PAKET &p, uint32_t number) {
         dec(p.channel);
     }
     put(sep_);
-    if (!fits) return {};
-    CAPLIB_decode(p.layer, p.data, p.length, text_ + n, static_cast<uint32_t>(kLine - n), sep_.c_str());
-    n += strnlen(text_ + n, kLine - n);
+    if (!fits) return 0;
+    CAPLIB_decode(p.layer, p.data, p.length, out + n, static_cast<uint32_t>(kLine - n), sep_.c_str());
+    n += strnlen(out + n, kLine - n);
     if (hex_) {
         int32_t length = p.length > INT32_MAX ? -1 : static_cast<int32_t>(p.length);
-        n += static_cast<size_t>(CAPLIB_string_hexdump(text_ + n, kLine, p.data, length, sep_.c_str()));
+        n += static_cast<size_t>(CAPLIB_string_hexdump(out + n, kLine, p.data, length, sep_.c_str()));
     }
-    return {text_, n};
+    return n;
 }
 
 namespace {

@@ -16,6 +16,7 @@ namespace caplib_tool {
 class TraceText {
 public:
     static constexpr size_t kLine = 8192;  // the line buffer of the library's writer
+    static constexpr size_t kText = 2 * kLine;  // the most a record's text takes, its dump included
 
     TraceText(std::string separator, bool hex);
 
@@ -23,20 +24,23 @@ public:
     // numbered number; empty when the header line does not fit the line
     // buffer. Valid until the next call.
     std::string_view compose(const CAPLIB_PAKET &p, uint32_t number);
+    // The same into out, which has room for kText bytes: the length, 0
+    // when the header line does not fit.
+    size_t compose(const CAPLIB_PAKET &p, uint32_t number, char *out);
 
 private:
     std::string_view time_text(const CAPLIB_TIMEVAL &t);
 
     std::string sep_;
     bool hex_;
-    // The time text of the last second seen, its milliseconds patched per
-    // record: converting a second costs a time-zone lookup. Keyed by the
-    // exact second, it stays right across daylight-saving switches.
+    // The date and time of the last second seen, its milliseconds put
+    // behind per record: converting a second costs a time-zone lookup.
+    // Keyed by the exact second, it stays right across daylight-saving
+    // switches.
     int64_t second_ = INT64_MIN;
-    bool dated_ = false;  // false: "?DATE?", which has no milliseconds
-    size_t time_len_ = 0;
+    size_t date_len_ = 0;  // 0: the second has no local time ("?DATE?")
     char time_[64];
-    char text_[2 * kLine];  // the record's text, its dump behind it
+    char text_[kText];  // the record's text, its dump behind it
 };
 
 // A sink that prints each record with TraceText under the record's own

@@ -35,6 +35,7 @@ mkfifo fifo
 for name in x.pcap X.ETH x; do cp s.eth "$name"; done
 unknown="not a capture, pcap or pcapng file"
 limit="caplib: --append-limit takes a byte count from 0 to 2147483647, not"
+threads="caplib: -j takes a thread count from 0 to 256, not"
 give="(give NAME.log or NAME without extension)\n(see caplib trace --help)"
 cut="caplib: cut.eth: damaged after record 2 (44 bytes are not a record); the records before it were"
 pcut="caplib: cut.pcap: damaged after 2 frames (a frame is cut short: 10 of 140 bytes); 2 converted"
@@ -64,6 +65,12 @@ printf '\151\000\000\000' | dd of=w.pcap bs=1 seek=20 conv=notrunc status=none
 caplib trace s.eth >s.trace
 caplib trace ethernet.pcap >e.trace
 caplib trace -x --sep '\r\n' s.eth >hex.trace
+# Batches enough for several threads, of records whose decoders keep no
+# state between calls (NetBIOS names and SMB strings still do).
+netbios="not port 137 and not port 139"
+caplib copy big.eth plain.eth $netbios
+caplib trace -x --sep '\r\n' plain.eth >plain.trace
+caplib trace big.eth $netbios >filtered.trace
 
 table <<'EOF'
 0|caplib --version||out_is "caplib $version"
@@ -83,6 +90,10 @@ table <<'EOF'
 2|caplib trace -o out.txt a.eth|caplib: -o out.txt would write out.log $give
 2|caplib trace -o a.b/c.d a.eth|caplib: -o a.b/c.d would write a.b/c.log $give
 2|caplib trace --name x s.eth|caplib: --name is for pcap and pcapng input\n(see caplib trace --help)
+2|caplib trace -j 2 s.eth|caplib: -j is for --buffered traces\n(see caplib trace --help)
+2|caplib trace --buffered -j 257 s.eth|$threads '257'\n(see caplib trace --help)
+2|caplib trace --buffered -j -1 s.eth|$threads '-1'\n(see caplib trace --help)
+2|caplib trace --buffered -j '' s.eth|$threads ''\n(see caplib trace --help)
 2|caplib decode 00|caplib: decode needs --layer\n(see caplib decode --help)
 2|caplib decode --layer fddi 00|caplib: unknown layer fddi\n(see caplib decode --help)
 2|caplib decode --layer ethernet|caplib: decode needs a frame in hex\n(see caplib decode --help)
@@ -110,6 +121,10 @@ table <<'EOF'
 0|caplib trace --buffered -x --sep '\r\n' s.eth||cmp -s out hex.trace
 0|caplib trace -x --sep '\r\n' -o t s.eth||cmp -s t.log hex.trace
 0|caplib trace --buffered -x --sep='\r\n' -o u.log s.eth||cmp -s u.log hex.trace
+0|caplib trace --buffered -j 2 -x --sep '\r\n' plain.eth||has 1100 out && cmp -s out plain.trace
+0|caplib trace --buffered -j 0 -x --sep '\r\n' -o j plain.eth||cmp -s j.log plain.trace
+0|caplib trace --buffered -j 3 big.eth $netbios||cmp -s out filtered.trace
+0|caplib trace --buffered -j 2 -c 700 plain.eth||has 700 out
 0|caplib decode --layer ethernet 'ffffffffffff 00a0c5110233' 9000||out_is "$eth_text"
 0|caplib decode --layer=ethernet - <hex.txt||out_is "$eth_text"
 0|caplib decode --layer 1 --sep ';' 0011223344||out_is 'sliced Ethernet header;'
@@ -118,6 +133,7 @@ table <<'EOF'
 0|caplib export empty.eth empty.pcap||cmp -s empty.pcap <(head -c 24 ethernet.pcap)
 # Damage: the records before it are used, then one line (-c 2 stops before it).
 1|caplib trace cut.eth|$cut read|has 2 out
+1|caplib trace --buffered -j 2 cut.eth|$cut read|has 2 out
 0|caplib trace -c 2 cut.eth||has 2 out
 1|caplib info cut.eth|$cut read|grep -qx 'records: 2' out
 1|caplib copy cut.eth cut-copy.eth|$cut copied|has 2 cut-copy.eth
@@ -149,17 +165,19 @@ fi
 # Standard output that fails: one line with the cause, exit 1; a reader
 # that goes away (| head) ends the trace quietly, SIGPIPE ignored or not.
 if [ -w /dev/full ]; then
-  for args in "trace s.eth" "trace --buffered s.eth" "info s.eth" "decode --layer 1 00" --help --version; do
+  for args in "trace s.eth" "trace --buffered s.eth" "trace --buffered -j 2 plain.eth" "info s.eth" "decode --layer 1 00" --help --version; do
     run 1 "caplib: writing standard output failed: No space left on device" "caplib $args >/dev/full"
   done
 fi
 run 1 "caplib: writing standard output failed: Bad file descriptor" "caplib trace s.eth >&-"
-for sigpipe in default ignored; do
-  status=$({ [ $sigpipe = default ] || trap '' PIPE
-    "$tool" trace -x big.eth 2>err | head -1 >/dev/null
-    echo "${PIPESTATUS[0]}"; })
-  case $status in 0 | 141) ;; *) fail "trace | head, SIGPIPE $sigpipe: exit $status" ;; esac
-  [ ! -s err ] || fail "trace | head, SIGPIPE $sigpipe: $(cat err)"
+for args in "-x big.eth" "--buffered -j 2 -x plain.eth"; do
+  for sigpipe in default ignored; do
+    status=$({ [ $sigpipe = default ] || trap '' PIPE
+      "$tool" trace $args 2>err | head -1 >/dev/null
+      echo "${PIPESTATUS[0]}"; })
+    case $status in 0 | 141) ;; *) fail "trace $args | head, SIGPIPE $sigpipe: exit $status" ;; esac
+    [ ! -s err ] || fail "trace $args | head, SIGPIPE $sigpipe: $(cat err)"
+  done
 done
 
 # An output that is an input, by any name, or read-only is refused by
@@ -192,6 +210,7 @@ if [ -w /dev/full ]; then
   for f in full.log full.eth full.pcap; do ln -s /dev/full $f; done
   table <<'EOF'
 1|caplib trace -o full s.eth|caplib: writing full.log failed: No space left on device
+1|caplib trace --buffered -j 2 -o full plain.eth|caplib: writing full.log failed: No space left on device
 1|caplib copy s.eth full.eth|caplib: writing full.eth failed: No space left on device
 1|caplib copy s.eth full.eth --append-limit 0|caplib: writing full.eth failed: No space left on device
 1|caplib export -r ethernet.eth -w full.pcap|caplib: writing full.pcap failed: No space left on device
