@@ -211,8 +211,14 @@ bool sweep_rooms(const std::string &what, const uint8_t *data, uint32_t n, uint3
 bool sweep_prefixes(const std::string &what, const Frame &frame, uint32_t first_room, const DecodeCall &call) {
     for (uint32_t n = 0; n <= frame.size(); ++n) {
         std::unique_ptr<uint8_t[]> prefix = exact_copy(frame.data(), n);
+        const uint64_t reads = caplib::short_reads();
         if (!sweep_rooms(what + " cut to " + std::to_string(n) + " bytes", prefix.get(), n, first_room, call))
             return false;
+        // A read past the captured bytes gives 0: a field shown that was never captured.
+        if (caplib::short_reads() != reads) {
+            ADD_FAILURE() << what << " cut to " << n << " bytes: read past the captured bytes";
+            return false;
+        }
     }
     return true;
 }

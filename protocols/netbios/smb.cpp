@@ -105,9 +105,10 @@ constexpr size_t kEscapeLimit = kStringRoom - 5;  // one more "\ooo" still fits
 constexpr size_t kNarrowLimit = kStringRoom - 2;
 
 // The 17-bit length of a session header in front of the SMB; whatever
-// four bytes stand there are read the same way.
+// four bytes stand there are read the same way, and none give 0.
 uint32_t session_size(const Cursor &cur) {
     Bytes h = cur.before(4);
+    if (!h.has(0, 4)) return 0;
     return (h.u8(1) & 1u) << 16 | h.be16(2);
 }
 

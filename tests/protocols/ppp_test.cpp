@@ -49,6 +49,13 @@ const Rows kPppRows = samples({
     {"room 1", kColumn, hex("FF03 C021 0107000E 010405DC 05060A0B0C0D"), "", 1},
     {"room 7", kColumn, hex("FF03 C021 0107000E 010405DC 05060A0B0C0D"), "   ...", 7},
     {"room 8", kColumn, hex("FF03 C021 0107000E 010405DC 05060A0B0C0D"), "    ...", 8},
+    // Only what does not fit is cut: "..." takes the last characters of the room.
+    {"room 12", kColumn, hex("0023 0102030405060708090A"), "     OSI...", 12},
+    {"room 13", kColumn, hex("0023 0102030405060708090A"), "     OSI ...", 13},
+    {"room 16", kColumn, hex("0023 0102030405060708090A"), "     OSI ...", 16},
+    {"room 17", kColumn, hex("0023 0102030405060708090A"), "     OSI 01...", 17},
+    {"room of the whole text", kColumn, hex("FF03 C021 0107000E 010405DC 05060A0B0C0D"), "     LCP 00E#07:ConfReq MRU(1500) MAGIC(0A0B0C0D) ", 51},
+    {"room one short", kColumn, hex("FF03 C021 0107000E 010405DC 05060A0B0C0D"), "     LCP 00E#07:ConfReq MRU(1500) MAGIC(0A0B0C...", 50},
     {"link quality report", kPpp, hex("C025 00000000 00000001 00000002 00000003 00000004 00000005 00000006 00000007 00000008 00000009 0000000A 0000000B FFFF"), "LQRP LastOut:1/2/3 PeerIn:4/5(6/7)8 PeerOut:9/10/11 \n"},
     {"link quality report of large numbers", kColumn, cat({hex("C025"), Frame(48, 0xFF)}), "     LQRP LastOut:4294967295/4294967295/4294967295 PeerIn:4294967295/4294967295(4294967295/4294967295)4294967295 PeerOut:4294967295/4294967295/4294967295 "},
     {"link quality report one byte short", kBoth, cat({hex("C025"), Frame(47, 0x11)}), "LQRP 11111111 11111111 11111111 11111111 11111111 11111111 11111111 11111111 11111111 11111111 11111111 111111\n"},
