@@ -1,7 +1,9 @@
 // Threads that each use their own objects get exactly the text they would
 // get alone: every sample frame through both entry points, each thread with
 // its own separator, trace writers into their own files, the conversions,
-// all at once. Built with ThreadSanitizer as well (threads_tsan).
+// all at once. Writers close while other threads decode, which once left
+// them reading the closed writer's separator (AddressSanitizer in the dev
+// build). Built with ThreadSanitizer as well (threads_tsan).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -128,37 +130,6 @@ TEST_F(Threads, EveryTextAsAlone) {
     for (int t = 0; t < kThreads; ++t) threads.emplace_back(work, t);
     for (std::thread &th : threads) th.join();
     for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong[t], 0) << "texts differing in thread " << t;
-}
-
-// A writer closed on one thread while another thread decodes: the decoding
-// thread must not depend on the writer's separator in any way.
-TEST_F(Threads, CloseWhileDecoding) {
-    // The frame of the most lines, each ending in the separator.
-    const SampleFrame *most = &sample_frames().front();
-    for (const SampleFrame &s : sample_frames())
-        if (decoded(s.layer, s.bytes, "\n").size() > decoded(most->layer, most->bytes, "\n").size()) most = &s;
-    const Frame &f = most->bytes;
-    const uint32_t layer = most->layer;
-    const std::string want = decoded(layer, f, "\n");
-    std::atomic<bool> done{false};
-    std::thread writer([&] {
-        for (int i = 0; i < 200; ++i) {
-            std::string sep(40, static_cast<char>('a' + i % 26));
-            CAPLIB_OUTPUT *out = CAPLIB_output_ascii((dir_ / "closing").string().c_str(), sep.c_str(), 0);
-            ASSERT_NE(out, nullptr);
-            CAPLIB_PAKET r{};
-            r.layer = layer;
-            r.length = r.orig_length = static_cast<uint32_t>(f.size());
-            r.data = f.data();
-            CAPLIB_output_paket(out, &r);
-            CAPLIB_output_close(out, 0);
-        }
-        done = true;
-    });
-    int wrong = 0;
-    while (!done) wrong += decoded(layer, f, "\n") != want;
-    writer.join();
-    EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace

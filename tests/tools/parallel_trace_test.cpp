@@ -42,8 +42,9 @@ struct MemorySource {
     }
 };
 
-// The PPP mix across the spring switch, and records at the edges: no name,
-// no data, milliseconds below zero, a time without a local date.
+// Both mixes across the spring switch (NetBIOS names and SMB strings
+// among them), and records at the edges: no name, no data, milliseconds
+// below zero, a time without a local date.
 std::vector<OwnedRecord> mix_records() {
     std::vector<OwnedRecord> records;
     auto add = [&](const CAPLIB_PAKET &p) {
@@ -53,12 +54,10 @@ std::vector<OwnedRecord> mix_records() {
         if (p.data) r.data.assign(p.data, p.data + p.length);
         r.paket = p;
     };
-    // PPP, LCP, PAP, IPCP, IPv4 and TCP keep no text between calls (NetBIOS
-    // names and SMB strings do, in rings shared by all threads), so that
-    // any thread may compose any record.
-    caplib_mix::Mix mix(caplib_mix::Kind::ppp, 1, 1774746000 - 2, 900000);
+    caplib_mix::Mix ppp(caplib_mix::Kind::ppp, 1, 1774746000 - 2, 900000);
+    caplib_mix::Mix ethernet(caplib_mix::Kind::ethernet, 2, 1774746000 - 1, 500000);
     for (int i = 0; i < 3000; ++i) {
-        add(mix.next());
+        add(i % 2 ? ppp.next() : ethernet.next());
         if (i % 700 == 0) {
             add(CAPLIB_PAKET{0, nullptr, 0, 1, 0, CAPLIB_LAYER_IP, {-1, -5000}, 0, 0, nullptr, 0});
             add(CAPLIB_PAKET{0, "x", 3, 0, 12, 99, {INT32_MIN, 999999}, 0, 7, nullptr, 0});
