@@ -65,11 +65,9 @@ printf '\151\000\000\000' | dd of=w.pcap bs=1 seek=20 conv=notrunc status=none
 caplib trace s.eth >s.trace
 caplib trace ethernet.pcap >e.trace
 caplib trace -x --sep '\r\n' s.eth >hex.trace
-# Batches enough for several threads, of records whose decoders keep no
-# state between calls (NetBIOS names and SMB strings still do).
-netbios="not port 137 and not port 139"
-caplib copy big.eth plain.eth $netbios
-caplib trace -x --sep '\r\n' plain.eth >plain.trace
+# Batches enough for several threads.
+caplib trace -x --sep '\r\n' big.eth >plain.trace
+netbios="udp port 137 or tcp port 139"
 caplib trace big.eth $netbios >filtered.trace
 
 table <<'EOF'
@@ -121,10 +119,10 @@ table <<'EOF'
 0|caplib trace --buffered -x --sep '\r\n' s.eth||cmp -s out hex.trace
 0|caplib trace -x --sep '\r\n' -o t s.eth||cmp -s t.log hex.trace
 0|caplib trace --buffered -x --sep='\r\n' -o u.log s.eth||cmp -s u.log hex.trace
-0|caplib trace --buffered -j 2 -x --sep '\r\n' plain.eth||has 1100 out && cmp -s out plain.trace
-0|caplib trace --buffered -j 0 -x --sep '\r\n' -o j plain.eth||cmp -s j.log plain.trace
+0|caplib trace --buffered -j 2 -x --sep '\r\n' big.eth||cmp -s out plain.trace
+0|caplib trace --buffered -j 0 -x --sep '\r\n' -o j big.eth||cmp -s j.log plain.trace
 0|caplib trace --buffered -j 3 big.eth $netbios||cmp -s out filtered.trace
-0|caplib trace --buffered -j 2 -c 700 plain.eth||has 700 out
+0|caplib trace --buffered -j 2 -c 700 big.eth||has 700 out
 0|caplib decode --layer ethernet 'ffffffffffff 00a0c5110233' 9000||out_is "$eth_text"
 0|caplib decode --layer=ethernet - <hex.txt||out_is "$eth_text"
 0|caplib decode --layer 1 --sep ';' 0011223344||out_is 'sliced Ethernet header;'
@@ -165,12 +163,12 @@ fi
 # Standard output that fails: one line with the cause, exit 1; a reader
 # that goes away (| head) ends the trace quietly, SIGPIPE ignored or not.
 if [ -w /dev/full ]; then
-  for args in "trace s.eth" "trace --buffered s.eth" "trace --buffered -j 2 plain.eth" "info s.eth" "decode --layer 1 00" --help --version; do
+  for args in "trace s.eth" "trace --buffered s.eth" "trace --buffered -j 2 big.eth" "info s.eth" "decode --layer 1 00" --help --version; do
     run 1 "caplib: writing standard output failed: No space left on device" "caplib $args >/dev/full"
   done
 fi
 run 1 "caplib: writing standard output failed: Bad file descriptor" "caplib trace s.eth >&-"
-for args in "-x big.eth" "--buffered -j 2 -x plain.eth"; do
+for args in "-x big.eth" "--buffered -j 2 -x big.eth"; do
   for sigpipe in default ignored; do
     status=$({ [ $sigpipe = default ] || trap '' PIPE
       "$tool" trace $args 2>err | head -1 >/dev/null
@@ -210,7 +208,7 @@ if [ -w /dev/full ]; then
   for f in full.log full.eth full.pcap; do ln -s /dev/full $f; done
   table <<'EOF'
 1|caplib trace -o full s.eth|caplib: writing full.log failed: No space left on device
-1|caplib trace --buffered -j 2 -o full plain.eth|caplib: writing full.log failed: No space left on device
+1|caplib trace --buffered -j 2 -o full big.eth|caplib: writing full.log failed: No space left on device
 1|caplib copy s.eth full.eth|caplib: writing full.eth failed: No space left on device
 1|caplib copy s.eth full.eth --append-limit 0|caplib: writing full.eth failed: No space left on device
 1|caplib export -r ethernet.eth -w full.pcap|caplib: writing full.pcap failed: No space left on device
