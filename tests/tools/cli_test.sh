@@ -20,7 +20,6 @@ has() {
 }
 line() { [ "$(sed -n "$1p" out)" = "$2" ]; }
 out_is() { [ "$(cat out)" = "$1" ]; }
-piped() { cat "$1" | "$tool" "${@:2}"; }  # FILE ARGUMENTS...: FILE on standard input
 fifo() { cat "$1" >fifo & timeout 30 "$tool" "${@:2}"; local rc=$?; wait; return $rc; }  # the same through fifo
 
 cp "$src/examples/sample.eth" s.eth
@@ -143,10 +142,10 @@ table <<'EOF'
 0|caplib trace X.ETH||cmp -s out s.trace
 0|caplib trace x||cmp -s out s.trace
 0|caplib trace e.eth||cmp -s out e.trace
-0|piped s.eth trace -||cmp -s out s.trace
+0|cat s.eth | caplib trace -||cmp -s out s.trace
 0|caplib trace <(cat ethernet.pcap)||cmp -s out e.trace
 0|piped s.eth info -||grep -qx 'records: 16' out
-0|piped ethernet.pcap import - stdin.eth||has 6 stdin.eth
+0|cat ethernet.pcap | caplib import - stdin.eth||has 6 stdin.eth
 0|fifo ethernet.pcap trace fifo||cmp -s out e.trace
 0|fifo s.eth info fifo||grep -qx 'records: 16' out
 0|fifo ethernet.pcap import fifo fifo.eth||has 6 fifo.eth
