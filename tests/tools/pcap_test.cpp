@@ -25,11 +25,8 @@ using Lines = std::vector<std::string>;
 Bytes w16(uint32_t v, bool big) { return big ? be16(v) : le16(v); }
 Bytes w32(uint32_t v, bool big) { return big ? be32(v) : le32(v); }
 
-struct PcapFrame {
-    uint32_t sec, frac;
-    Bytes data;
-    uint32_t len = 0;  // 0: the captured length
-};
+// A frame's time, bytes and original length (0: as many as it has).
+struct PcapFrame { uint32_t sec, frac; Bytes data; uint32_t len = 0; };
 
 // A pcap file; magic and byte order choose the variant.
 Bytes pcap_file(uint32_t link_type, const std::vector<PcapFrame> &frames, uint32_t magic = 0xA1B2C3D4,
@@ -118,20 +115,14 @@ Bytes sll(uint16_t packet_type, uint16_t protocol, const Bytes &payload) {
 Bytes sll2(uint8_t type, uint16_t protocol, const Bytes &payload) {
     return cat({w16(protocol, true), hex("0000 00000002 0001"), {type}, hex("06 00a0c5110233 0000"), payload});
 }
-// One frame of a link type at 1.0 s, 100 bytes of it not captured.
-Bytes one_frame(uint32_t link_type, const Bytes &frame) {
-    return pcap_file(link_type, {{1, 0, frame, static_cast<uint32_t>(frame.size()) + 100}});
-}
 
 // Two sections, the second big-endian: interfaces of several link types
 // and snapshot lengths, named and not, numbered through the file.
 Bytes two_sections() {
-    return Pcapng()
-        .section().interface(1, "eth0", 0, 65535).interface(9, "", 0, 1500)
-        .packet(0, 1000000, kEth).packet(1, 2000001, kPpp).block(5, Bytes(16, 0))  // then statistics
+    return Pcapng().section().interface(1, "eth0", 0, 65535).interface(9, "", 0, 1500).packet(0, 1000000, kEth)
+        .packet(1, 2000001, kPpp).block(5, Bytes(16, 0))  // then statistics
         .section(true).interface(204, "wan\t1", 9, 262144).interface(105).interface(6, std::string(300, 'n'))
-        .packet(0, 3000000999ull, cat({hex("01"), kPpp})).packet(1, 4000000, kEth).packet(2, 5000000, kEth, 2)
-        .bytes();
+        .packet(0, 3000000999ull, cat({hex("01"), kPpp})).packet(1, 4000000, kEth).packet(2, 5000000, kEth, 2).bytes();
 }
 
 // A section with one Ethernet interface (bytes 0 to 48), then a frame on it.
@@ -158,10 +149,10 @@ TEST_P(Reading, DeliversTheRecordsThenReportsWhatItMet) {
 
 INSTANTIATE_TEST_SUITE_P(Input, Reading, testing::Values(
     // Link types: each way of turning a frame into a record, and the frames none carries.
-    ReadCase{"fcs_bits_in_link_type", one_frame(0x14000001, kEth), {"if0 L1 D0 1.0 16/116 ffffffff"}, ""},
+    ReadCase{"fcs_bits_in_link_type", pcap_file(0x14000001, {{1, 0, kEth, 116}}), {"if0 L1 D0 1.0 16/116 ffffffff"}, ""},
     ReadCase{"null_either_order", pcap_file(0, {{7, 999999, cat({hex("02 00 00 00"), kIp})}, {8, 0, cat({hex("00 00 00 02"), kIp})}}), {"if0 L3 D0 7.999999 20/20 45000014", "if0 L3 D0 8.0 20/20 45000014"}, ""},
     ReadCase{"sll", pcap_file(113, {{1, 0, sll(4, 0x0800, kIp)}, {2, 0, sll(1, 0x8137, kIpx)}, {3, 0, sll(0, 0x86dd, kIp)}, {4, 0, hex("00 04")}}), {"if0 L3 D1 1.0 20/20 45000014", "if0 L4 D0 2.0 18/18 ffff001e"}, "in: 2 of 4 frames skipped (1 not IPv4, IPX or ARP, 1 with its link header cut short)"},
-    ReadCase{"sll2_arp_out", one_frame(276, sll2(4, 0x0806, kArp)), {"if0 L5 D1 1.0 14/114 00010800"}, ""},
+    ReadCase{"sll2_arp_out", pcap_file(276, {{1, 0, sll2(4, 0x0806, kArp), 134}}), {"if0 L5 D1 1.0 14/114 00010800"}, ""},
     ReadCase{"pcapng_raw_ip_and_frames_no_layer_carries", Pcapng().section().interface(101).interface(0).interface(204).packet(0, 1000000, kIp).packet(0, 0, hex("60 00")).packet(0, 0, {}).packet(1, 0, cat({hex("1e 00 00 00"), kIp})).packet(1, 0, hex("02 00")).packet(2, 0, {}).bytes(), {"if0 L3 D0 1.0 20/120 45000014"}, "in: 5 of 6 frames skipped (2 not IPv4, IPX or ARP, 3 with their link headers cut short)"},
     // pcap variants and damage.
     ReadCase{"pcap_micro_big", pcap_file(1, {{7, 999999, kEth}}, 0xA1B2C3D4, true), {"if0 L1 D0 7.999999 16/16 ffffffff"}, ""},
