@@ -80,17 +80,15 @@ private:
     Bytes bytes_;
 };
 
-// The records in one line each: name, layer, direction, time, lengths,
-// first bytes; with all, tag, channel, attribute, number and every byte.
-Lines lines(CAPLIB_INPUT *in, bool all = false) {
+// The records in one line each: name, layer, direction, time, lengths, first bytes.
+Lines lines(CAPLIB_INPUT *in) {
     Lines out;
     for (CAPLIB_PAKET *p = CAPLIB_input_first(in); p; p = CAPLIB_input_next(in)) {
-        char text[160];
-        int n = std::snprintf(text, sizeof text, " L%u D%u %d.%d %u/%u ", p->layer, p->direction, p->time.tv_sec,
-                              p->time.tv_usec, p->length, p->orig_length);
-        if (all) std::snprintf(text + n, sizeof text - n, "%u %u %u #%u ", p->tag, p->channel, p->attribute, p->number);
+        char text[96];
+        std::snprintf(text, sizeof text, " L%u D%u %d.%d %u/%u ", p->layer, p->direction, p->time.tv_sec,
+                      p->time.tv_usec, p->length, p->orig_length);
         out.push_back(std::string(p->name ? p->name : "<null>") + text);
-        for (uint32_t i = 0; i < p->length && (all || i < 4); ++i)
+        for (uint32_t i = 0; i < p->length && i < 4; ++i)
             out.back() += {"0123456789abcdef"[p->data[i] >> 4], "0123456789abcdef"[p->data[i] & 15]};
     }
     return out;
@@ -178,7 +176,6 @@ INSTANTIATE_TEST_SUITE_P(Input, Reading, testing::Values(
     ReadCase{"pcapng_without_byte_order", cat({hex("0a 0d 0d 0a 1c 00 00 00 4d 3c 2b 1b"), Bytes(16, 0)}), {}, "in: not a capture, pcap or pcapng file (begins 0a 0d 0d 0a 1c 00 00 00)"},
     ReadCase{"capture_header_cut", cat({hex("11 47 00 00"), ascii("ZEK Capture"), Bytes(25, 0)}), {}, "in: the capture file header is cut short (40 of 64 bytes)"},
     ReadCase{"pcap_header_cut", hex("d4 c3 b2 a1 02 00 04 00"), {}, "in: the pcap file header is cut short (8 of 24 bytes)"},
-    ReadCase{"pcapng_section_cut", hex("0a 0d 0d 0a 1c 00 00 00 4d 3c 2b 1a 01 00"), {}, "in: the block at byte 0 is cut short: 14 of 28 bytes"},
     ReadCase{"pcapng_version_2", Pcapng().section().patch(16, 2).bytes(), {}, "in: the section at byte 0 has version 2.0"},
     ReadCase{"pcapng_link_types_without_layer", Pcapng().section().interface(127).interface(105).packet(0, 0, kEth).packet(1, 0, kEth).bytes(), {}, "in: link types 105, 127 have no layer code; 2 frames skipped"}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -200,7 +197,7 @@ TEST_P(CaptureIn, AgreesWithTheLibrarysReader) {
     write_file(path, cat({head(file, c.keep ? c.keep : file.size()), c.append}));
     CAPLIB_INPUT *lib = CAPLIB_input_zekbin(path.c_str());
     ASSERT_NE(lib, nullptr);
-    Lines want = lines(lib, true);
+    std::vector<ReadBack> want = drain(lib);
     for (bool piped : {false, true}) {
         InputReport report;
         std::string error;
@@ -208,7 +205,7 @@ TEST_P(CaptureIn, AgreesWithTheLibrarysReader) {
                                  : open_input(path, nullptr, report, error);
         ASSERT_NE(in, nullptr) << error;
         for (int i = 0; i < 3; ++i) EXPECT_EQ(in->info[i], lib->info[i]);
-        EXPECT_EQ(lines(in, true), want) << (piped ? "piped" : "file");
+        EXPECT_EQ(drain(in), want) << (piped ? "piped" : "file");
         EXPECT_EQ(report_text(report), c.report);
         EXPECT_EQ(report.same_file(path), !piped);
         CAPLIB_PAKET *again = CAPLIB_input_first(in);
@@ -220,7 +217,6 @@ TEST_P(CaptureIn, AgreesWithTheLibrarysReader) {
 
 INSTANTIATE_TEST_SUITE_P(Input, CaptureIn, testing::Values(
     CaptureCase{"whole", 0, {}, ""},
-    CaptureCase{"cut_in_header", 64 + 96 + 20, {}, "in: damaged after record 1 (20 bytes are not a record); the records before it were read"},
     CaptureCase{"bad_magic", 64 + 96 + 96, cat({hex("11 48 30 00"), Bytes(44, 0)}), "in: damaged after record 2 (48 bytes are not a record); the records before it were read"},
     // A record of 4 GB announced in a few bytes: nothing that large is allocated.
     CaptureCase{"huge_record", 64 + 96, cat({hex("11 47 30 00 00 00 00 00"), Bytes(16, 0), hex("ef ff ff ff"), Bytes(40, 7)}), "in: damaged after record 1 (68 bytes are not a record); the records before it were read"}),
