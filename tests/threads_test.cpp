@@ -7,16 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "caplib.h"
+#include "capture/capture_test_util.h"
 #include "support.h"
 
 using namespace caplib_test;
@@ -45,17 +41,10 @@ std::string dump(const Frame &f, const char *sep) {
     return text.data();
 }
 
-std::string read_file(const std::filesystem::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // A trace of every sample frame, hex dumps included, with separator sep.
-std::string trace(const std::filesystem::path &p, const char *sep) {
-    CAPLIB_OUTPUT *out = CAPLIB_output_ascii(p.string().c_str(), sep, CAPLIB_ASCII_HEXDUMP | CAPLIB_ASCII_BUFFERED);
-    if (!out) return "cannot open " + p.string();
+std::string trace(const std::string &path, const char *sep) {
+    CAPLIB_OUTPUT *out = CAPLIB_output_ascii(path.c_str(), sep, CAPLIB_ASCII_HEXDUMP | CAPLIB_ASCII_BUFFERED);
+    if (!out) return "cannot open " + path;
     uint32_t n = 0;
     for (const SampleFrame &s : sample_frames()) {
         CAPLIB_PAKET r{};
@@ -69,7 +58,7 @@ std::string trace(const std::filesystem::path &p, const char *sep) {
         CAPLIB_output_paket(out, &r);
     }
     CAPLIB_output_close(out, 0);
-    return read_file(p);
+    return read_text_file(path + ".log");
 }
 
 struct Expected {
@@ -78,7 +67,7 @@ struct Expected {
 };
 
 // Every text once, on one thread, before any other thread runs.
-Expected alone(const std::filesystem::path &dir) {
+Expected alone(const TempDir &dir) {
     Expected e;
     for (const SampleFrame &s : sample_frames()) {
         for (int t = 0; t < kThreads; ++t) {
@@ -89,25 +78,15 @@ Expected alone(const std::filesystem::path &dir) {
         e.layers.push_back(CAPLIB_layer2str(s.layer));
     }
     for (int i = 0; i < 5; ++i) e.times[i] = CAPLIB_timeval2str(&kTimes[i]);
-    for (int t = 0; t < kThreads; ++t) e.traces[t] = trace(dir / ("alone" + std::to_string(t)), kSeparators[t]);
+    for (int t = 0; t < kThreads; ++t) e.traces[t] = trace(dir.path("alone" + std::to_string(t)), kSeparators[t]);
     return e;
 }
 
-class Threads : public testing::Test {
-protected:
-    void SetUp() override {
-        const testing::TestInfo *test = testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("caplib_" + std::string(test->name()) + "_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::filesystem::path dir_;
-    ZoneGuard zone_{"CET-1CEST,M3.5.0,M10.5.0/3"};
-};
-
-TEST_F(Threads, EveryTextAsAlone) {
-    const Expected e = alone(dir_);
+TEST(Threads, EveryTextAsAlone) {
+    ZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    TempDir dir;
+    const Expected e = alone(dir);
+    ASSERT_GT(e.traces[0].size(), 100000u) << e.traces[0];
     std::atomic<int> wrong[kThreads] = {};
     auto work = [&](int t) {
         const char *sep = kSeparators[t];
@@ -123,7 +102,7 @@ TEST_F(Threads, EveryTextAsAlone) {
                 for (int k = 0; k < 5; ++k) wrong[t] += held[k] != e.times[(k + i) % 5];
                 wrong[t] += CAPLIB_layer2str(s.layer) != e.layers[i];
             }
-            wrong[t] += trace(dir_ / ("thread" + std::to_string(t)), sep) != e.traces[t];
+            wrong[t] += trace(dir.path("thread" + std::to_string(t)), sep) != e.traces[t];
         }
     };
     std::vector<std::thread> threads;
