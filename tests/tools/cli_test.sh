@@ -25,7 +25,6 @@ printf 'not a capture' >junk.eth
 printf 'ff:ff:ff:ff:ff:ff\n00a0c5110233 9000\n' >hex.txt
 mkdir dir.eth
 mkfifo fifo
-cp s.eth x.pcap
 unknown="not a capture, pcap or pcapng file"
 limit="caplib: --append-limit takes a byte count from 0 to 2147483647, not"
 threads="caplib: -j takes a thread count from 0 to 256, not"
@@ -77,6 +76,7 @@ table <<'EOF'
 2|caplib copy a.eth b.eth --append-limit -5|$limit '-5'\n(see caplib copy --help)
 2|caplib trace -c 0 a.eth|caplib: -c takes a record count from 1, not '0'\n(see caplib trace --help)
 2|caplib trace -o out.txt a.eth|caplib: -o out.txt would write out.log $give
+2|caplib trace -o a.b/c.d a.eth|caplib: -o a.b/c.d would write a.b/c.log $give
 2|caplib trace --name x s.eth|caplib: --name is for pcap and pcapng input\n(see caplib trace --help)
 2|caplib trace -j 2 s.eth|caplib: -j is for --buffered traces\n(see caplib trace --help)
 2|caplib trace --buffered -j 257 s.eth|$threads '257'\n(see caplib trace --help)
@@ -105,7 +105,7 @@ table <<'EOF'
 0|caplib trace -x --sep '\r\n' -- s.eth||cmp -s out hex.trace
 0|caplib trace s.eth --hex --se='\r\n' -o -||cmp -s out hex.trace
 0|caplib trace -x --sep '\r\n' -o t s.eth||cmp -s t.log hex.trace
-0|caplib trace --buffered -j 1 -x --sep='\r\n' -o u.log s.eth||cmp -s u.log hex.trace
+0|caplib trace --buffered -x --sep='\r\n' -o u.log s.eth||cmp -s u.log hex.trace
 0|caplib trace --buffered -j 2 -x --sep '\r\n' big.eth||cmp -s out plain.trace
 0|caplib trace --buffered -j 0 -x --sep '\r\n' -o j big.eth||cmp -s j.log plain.trace
 0|caplib trace --buffered -j 3 big.eth $netbios||cmp -s out filtered.trace
@@ -124,19 +124,17 @@ table <<'EOF'
 1|caplib export cut.eth cut-export.pcap|$cut converted|has 2 cut-export.pcap
 1|caplib import cut.pcap cut-import.eth|$pcut|has 2 cut-import.eth
 # Every input is read once, by its content: whatever its name, from a pipe or a FIFO.
-0|caplib trace x.pcap||cmp -s out s.trace
 0|caplib trace e.eth||cmp -s out e.trace
 0|piped s.eth trace -||cmp -s out s.trace
 0|caplib trace <(cat ethernet.pcap)||cmp -s out e.trace
 0|piped ethernet.pcap import - stdin.eth||has 6 stdin.eth
 0|fifo s.eth info fifo||grep -qx 'records: 16' out
-0|caplib import s.eth imported.eth||cmp -s imported.eth s.eth
 EOF
 
 # Standard output that fails: one line with the cause, exit 1; a reader
 # that goes away (| head) ends the trace quietly, SIGPIPE ignored or not.
 if [ -w /dev/full ]; then
-  for args in "trace s.eth" "trace --buffered -j 1 s.eth" "trace --buffered -j 2 big.eth" "info s.eth" "decode --layer 1 00" --help --version; do
+  for args in "trace s.eth" "trace --buffered s.eth" "trace --buffered -j 2 big.eth" "info s.eth" "decode --layer 1 00" --help; do
     run 1 "caplib: writing standard output failed: No space left on device" "caplib $args >/dev/full"
   done
 fi
@@ -161,7 +159,6 @@ table <<'EOF'
 1|caplib copy - self.eth <self.eth|caplib: cannot write self.eth: $same standard input
 1|caplib trace -o x x.log|caplib: cannot write x.log: $same x.log
 1|caplib import link.pcap self.eth|caplib: cannot write self.eth: $same link.pcap
-1|caplib export self.eth link.pcap|caplib: cannot write link.pcap: $same self.eth
 1|caplib export self.eth h.pcap|caplib: cannot write h-arp.pcap: $same self.eth
 1|caplib copy self.eth ro.eth|caplib: cannot write ro.eth: Permission denied
 EOF

@@ -1,5 +1,5 @@
-# The tool's shell tests share these: tool (the first argument) and src
-# (the second), a scratch directory to work in, and the checks. The caller
+# The shell tests share these: tool (the first argument) and src (the
+# second), a scratch directory to work in, and the checks. The caller
 # ends with passed MESSAGE.
 # shellcheck disable=SC2034  # read by the callers
 set -u

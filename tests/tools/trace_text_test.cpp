@@ -57,7 +57,9 @@ std::vector<OwnedRecord> mix_records() {
 TEST(TraceText, ComposesWhatTheLibraryWriterPrints) {
     ZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");
     std::vector<OwnedRecord> records = mix_records();
-    records[2000].name.assign(8150, 'n');  // the line cannot hold it
+    OwnedRecord &too_long = records.emplace_back();  // the line cannot hold its name
+    too_long.name.assign(8150, 'n');
+    too_long.paket.layer = CAPLIB_LAYER_ETHERNET;
     TempDir dir;
     for (const std::string &sep : {std::string("\n"), std::string("\r\n"), std::string(), std::string(8100, '|')})
         for (bool hex : {false, true}) {
