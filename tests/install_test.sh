@@ -3,17 +3,12 @@
 # installed package twice: with find_package(caplib) and with pkg-config.
 # Arguments: build directory, source directory, C compiler, library
 # directory name, flags the build used (the sanitizers) or "".
-set -u
+. "$(dirname "$0")/tools/lib.sh"
 build=$1
-src=$2
 cc=$3
 libdir=$4
 flags=$5
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 prefix=$tmp/prefix
-failures=0
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
 loads_installed() {  # program: it loads the installed library
   local lib
   lib=$(ldd "$1" | awk '/libcaplib\.so/ {print $3}')
@@ -70,5 +65,4 @@ else
   cat "$tmp/pc.log"; fail "pkg-config build"
 fi
 
-if [ "$failures" != 0 ]; then echo "$failures failures"; exit 1; fi
-echo "installed package builds both ways"
+passed "installed package builds both ways"

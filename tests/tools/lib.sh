@@ -1,9 +1,19 @@
-# The tool's shell tests share these. The caller sets tool and works in a
-# scratch directory; it ends with: [ "$failures" = 0 ] || exit 1.
-# shellcheck disable=SC2034  # failures is read by the caller
+# The shell tests share these: tool (the first argument) and src (the
+# second), a scratch directory to work in, and the checks. The caller
+# ends with passed MESSAGE.
+# shellcheck disable=SC2034  # read by the callers
+set -u
+tool=$1
+src=${2:-}
+tmp=$(mktemp -d)
+pids=""  # background processes to end on exit
+trap 'kill $pids 2>/dev/null; rm -rf "$tmp"' EXIT
+cd "$tmp" || exit 1
+export TZ=UTC
 failures=0
 
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+passed() { if [ "$failures" != 0 ]; then echo "$failures failures"; exit 1; fi; echo "$1"; }
 caplib() { "$tool" "$@"; }
 # run STATUS STDERR COMMAND [CHECK]: COMMAND (shell text; its output goes
 # to out and err) ends with STATUS and writes exactly STDERR ('\n' breaks
