@@ -13,6 +13,7 @@ has() {
 }
 line() { [ "$(sed -n "$1p" out)" = "$2" ]; }
 out_is() { [ "$(cat out)" = "$1" ]; }
+piped() { cat "$1" | "$tool" "${@:2}"; }  # FILE ARGUMENTS...: FILE on standard input
 fifo() { cat "$1" >fifo & timeout 30 "$tool" "${@:2}"; local rc=$?; wait; return $rc; }  # the same through fifo
 
 cp "$src/examples/sample.eth" s.eth
@@ -124,7 +125,7 @@ table <<'EOF'
 1|caplib import cut.pcap cut-import.eth|$pcut|has 2 cut-import.eth
 # Every input is read once, by its content: whatever its name, from a pipe or a FIFO.
 0|caplib trace e.eth||cmp -s out e.trace
-0|cat s.eth | caplib trace -||cmp -s out s.trace
+0|piped s.eth trace -||cmp -s out s.trace
 0|caplib trace <(cat ethernet.pcap)||cmp -s out e.trace
 0|piped ethernet.pcap import - stdin.eth||has 6 stdin.eth
 0|fifo s.eth info fifo||grep -qx 'records: 16' out
