@@ -21,13 +21,7 @@ using namespace caplib_test;
 
 namespace {
 
-OwnedRecord record(size_t data_bytes) {
-    OwnedRecord r;
-    r.name = "rec";
-    r.data = Frame(data_bytes, 0x42);
-    r.paket.layer = CAPLIB_LAYER_ETHERNET;
-    return r;
-}
+OwnedRecord record(size_t data_bytes) { return OwnedRecord::of("rec", Frame(data_bytes, 0x42), CAPLIB_LAYER_ETHERNET); }
 
 // Bytes one record of record(n) takes in a capture file.
 size_t file_bytes(size_t data_bytes) { return 48 + 16 + ((data_bytes + 15) & ~size_t{15}); }

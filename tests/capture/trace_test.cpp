@@ -13,11 +13,7 @@ using namespace caplib_test;
 namespace {
 
 OwnedRecord rec(const char *name, uint32_t layer, Frame data, CAPLIB_TIMEVAL time = {1796405053, 123456}) {
-    OwnedRecord r;
-    r.has_name = name != nullptr;
-    r.name = name ? name : "";
-    r.data = std::move(data);
-    r.paket.layer = layer;
+    OwnedRecord r = OwnedRecord::of(name, std::move(data), layer);
     r.paket.time = time;
     r.paket.orig_length = static_cast<uint32_t>(r.data.size()) + 4;
     return r;
