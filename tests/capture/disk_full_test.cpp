@@ -121,10 +121,7 @@ int append_until_full(const std::string &name, size_t start) {
     CAPLIB_OUTPUT *out = CAPLIB_output_zekbin_append(name.c_str(), 0);
     if (!out) return 3;
     int written = write_until_failure(out, 1000, 1000);
-    return written > 0 && static_cast<size_t>(written) * file_bytes(1000) <= caplib::IO_BUFFER &&
-                   static_cast<size_t>(written + 1) * file_bytes(1000) > caplib::IO_BUFFER
-               ? 0
-               : 4;
+    return written > 0 && static_cast<size_t>(written) == caplib::IO_BUFFER / file_bytes(1000) ? 0 : 4;
 }
 
 TEST_F(DiskFull, ContinuedFileFailsWhenItsBufferSpills) {
