@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <tuple>
 
 #include "caplib.h"
 #include "capture/capture_test_util.h"
@@ -32,20 +33,11 @@ using namespace caplib_test;
 
 namespace {
 
-// A record as the reader delivered it, every field; a missing name reads "<null>".
-struct ReadBack {
-    std::string name;
-    uint32_t layer, direction, number, length, orig_length;
-    int32_t sec, usec;
-    Frame data;
-    uint32_t tag, channel, attribute;
-    bool operator==(const ReadBack &) const = default;
-};
-std::ostream &operator<<(std::ostream &os, const ReadBack &r) {
-    return os << "{" << r.name << " tag " << r.tag << " channel " << r.channel << " dir " << r.direction << " attr "
-              << r.attribute << " layer " << r.layer << " time " << r.sec << "." << r.usec << " " << r.length << "/"
-              << r.orig_length << " number " << r.number << " " << r.data.size() << " bytes}";
-}
+// A record as the reader delivered it, every field: name ("<null>" for
+// none), layer, direction, number, length, orig_length, seconds,
+// microseconds, data, tag, channel, attribute.
+using ReadBack = std::tuple<std::string, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, int32_t, int32_t, Frame, uint32_t,
+                            uint32_t, uint32_t>;
 
 std::vector<ReadBack> drain(CAPLIB_INPUT *in) {
     std::vector<ReadBack> out;
