@@ -2,8 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,6 +33,12 @@ struct OwnedRecord {
     std::vector<uint8_t> data;
     CAPLIB_PAKET paket = {};
 
+    // A null name stands for a record without one.
+    static OwnedRecord of(const char *name, std::vector<uint8_t> data, uint32_t layer = 1) {
+        OwnedRecord r{name ? name : "", name != nullptr, std::move(data)};
+        r.paket.layer = layer;
+        return r;
+    }
     CAPLIB_PAKET *get() {
         paket.name = has_name ? name.c_str() : nullptr;
         paket.data = data.data();
@@ -46,20 +50,5 @@ struct OwnedRecord {
 // Writes the records to a new capture file through CAPLIB_output_zekbin.
 void write_capture(const std::string &path, std::vector<OwnedRecord> &records,
                    const CAPLIB_INPUT *info_from = nullptr);
-
-// A record as a source delivered it, every field; a missing name reads "<null>".
-struct ReadBack {
-    std::string name;
-    uint32_t layer, direction, number, length, orig_length;
-    int32_t sec, usec;
-    std::vector<uint8_t> data;
-    uint32_t tag, channel, attribute;
-    bool operator==(const ReadBack &) const = default;
-};
-std::ostream &operator<<(std::ostream &os, const ReadBack &r);
-// Every record of a source, from its first.
-std::vector<ReadBack> drain(CAPLIB_INPUT *in);
-// Every record of a capture file, nothing when the reader refuses it.
-std::optional<std::vector<ReadBack>> read_capture(const std::string &path);
 
 }  // namespace caplib_test

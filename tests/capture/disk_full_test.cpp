@@ -21,13 +21,7 @@ using namespace caplib_test;
 
 namespace {
 
-OwnedRecord record(size_t data_bytes) {
-    OwnedRecord r;
-    r.name = "rec";
-    r.data = Frame(data_bytes, 0x42);
-    r.paket.layer = CAPLIB_LAYER_ETHERNET;
-    return r;
-}
+OwnedRecord record(size_t data_bytes) { return OwnedRecord::of("rec", Frame(data_bytes, 0x42), CAPLIB_LAYER_ETHERNET); }
 
 // Bytes one record of record(n) takes in a capture file.
 size_t file_bytes(size_t data_bytes) { return 48 + 16 + ((data_bytes + 15) & ~size_t{15}); }
@@ -35,11 +29,9 @@ size_t file_bytes(size_t data_bytes) { return 48 + 16 + ((data_bytes + 15) & ~si
 // Writes records of `size` bytes until one fails; the number of records
 // that succeeded, or -1 when none failed.
 int write_until_failure(CAPLIB_OUTPUT *out, size_t size, int most) {
-    for (int i = 0; i < most; ++i) {
-        OwnedRecord r = record(size);
-        int rc = CAPLIB_output_paket(out, r.get());
-        if (rc != 0) return rc == CAPLIB_ERR_WRITE ? i : -2;
-    }
+    OwnedRecord r = record(size);
+    for (int i = 0; i < most; ++i)
+        if (int rc = CAPLIB_output_paket(out, r.get())) return rc == CAPLIB_ERR_WRITE ? i : -2;
     return -1;
 }
 
@@ -87,8 +79,17 @@ TEST_F(DiskFull, FileHeaderReachesTheDeviceAtOnce) {
     EXPECT_EQ(CAPLIB_output_zekbin_append(dir_.path("full").c_str(), 0), nullptr);
 }
 
-// The text trace flushes every record by default: the first fails. The
-// buffered one fails on the record whose write meets the full buffer.
+// On a standard output that leads to the full device (in a child process:
+// the test's own output stays where it is).
+int trace_to_full_stdout() {
+    if (!std::freopen("/dev/full", "w", stdout)) return 2;
+    CAPLIB_OUTPUT *out = CAPLIB_output_ascii("-", "\n", 0);
+    return out && write_until_failure(out, 20, 1) == 0 ? 0 : 1;
+}
+
+// The text trace flushes every record by default: the first fails, also on
+// standard output. The buffered one fails on the record whose write meets
+// the full buffer.
 TEST_F(DiskFull, TextTraceFailsAtTheFirstWriteThatReachesTheDevice) {
     CAPLIB_OUTPUT *out = CAPLIB_output_ascii(dir_.path("full").c_str(), "\n", CAPLIB_ASCII_HEXDUMP);
     CAPLIB_INPUT *in = CAPLIB_input_zekbin(CAPLIB_SOURCE_DIR "/examples/sample.eth");
@@ -102,18 +103,6 @@ TEST_F(DiskFull, TextTraceFailsAtTheFirstWriteThatReachesTheDevice) {
         EXPECT_LT(static_cast<size_t>(written) * 100, caplib::IO_BUFFER) << flags;
         CAPLIB_output_close(buffered, CAPLIB_ERR_WRITE);
     }
-}
-
-// On a standard output that leads to the full device (in a child process:
-// the test's own output stays where it is).
-int trace_to_full_stdout() {
-    if (!std::freopen("/dev/full", "w", stdout)) return 2;
-    CAPLIB_OUTPUT *out = CAPLIB_output_ascii("-", "\n", 0);
-    OwnedRecord r = record(20);
-    return out && CAPLIB_output_paket(out, r.get()) == CAPLIB_ERR_WRITE ? 0 : 1;
-}
-
-TEST_F(DiskFull, TextTraceOnStandardOutput) {
     EXPECT_EXIT(std::_Exit(trace_to_full_stdout()), testing::ExitedWithCode(0), "");
 }
 
@@ -127,17 +116,14 @@ int append_until_full(const std::string &name, size_t start) {
     CAPLIB_OUTPUT *out = CAPLIB_output_zekbin_append(name.c_str(), 0);
     if (!out) return 3;
     int written = write_until_failure(out, 1000, 1000);
-    return written > 0 && static_cast<size_t>(written) * file_bytes(1000) <= caplib::IO_BUFFER &&
-                   static_cast<size_t>(written + 1) * file_bytes(1000) > caplib::IO_BUFFER
-               ? 0
-               : 4;
+    return written > 0 && static_cast<size_t>(written) == caplib::IO_BUFFER / file_bytes(1000) ? 0 : 4;
 }
 
 TEST_F(DiskFull, ContinuedFileFailsWhenItsBufferSpills) {
     std::vector<OwnedRecord> first = {record(10)};
     write_capture(dir_.path("grow.eth"), first);
-    const size_t start = read_file(dir_.path("grow.eth")).size();
-    EXPECT_EXIT(std::_Exit(append_until_full(dir_.path("grow"), start)), testing::ExitedWithCode(0), "");
+    // The limit lies just past the file header and that record.
+    EXPECT_EXIT(std::_Exit(append_until_full(dir_.path("grow"), 64 + file_bytes(10))), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

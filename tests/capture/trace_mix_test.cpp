@@ -4,6 +4,7 @@
 // mix and the time cases cross.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -24,26 +25,18 @@ namespace {
 constexpr const char *kZone = "CET-1CEST,M3.5.0,M10.5.0/3";
 constexpr int32_t kSpringSwitch = 1774746000;  // 2026-03-29 01:00 UTC
 
-// Runs the writer over the records and compares the whole trace; on a
-// difference, shows the first record that differs.
+// Runs the writer over the records and compares the whole trace.
 void expect_trace(const std::vector<CAPLIB_PAKET> &records, const std::string &want, uint32_t flags,
                   const char *sep, const std::string &base) {
     CAPLIB_OUTPUT *out = CAPLIB_output_ascii(base.c_str(), sep, flags);
     ASSERT_NE(out, nullptr);
-    for (const CAPLIB_PAKET &p : records) {
-        CAPLIB_PAKET copy = p;
-        ASSERT_EQ(CAPLIB_output_paket(out, &copy), 0);
-    }
+    for (CAPLIB_PAKET p : records) ASSERT_EQ(CAPLIB_output_paket(out, &p), 0);
     CAPLIB_output_close(out, 0);
-    std::string got = read_text_file(base + ".log");
-    if (got == want) return;
-    size_t at = 0;
-    while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
-    size_t from = want.rfind("\n\n", at);
-    from = from == std::string::npos ? 0 : from + 1;
-    ADD_FAILURE() << "flags " << flags << ", first difference at byte " << at << ":\n"
-                  << got.substr(from, at - from + 200) << "\nexpected:\n"
-                  << want.substr(from, at - from + 200);
+    // On a difference, from the start of the first record that differs.
+    const std::string got = read_text_file(base + ".log");
+    const size_t at = static_cast<size_t>(std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first - got.begin());
+    const size_t from = at < std::max(got.size(), want.size()) ? want.rfind("\n\n", at) + 1 : at;  // npos + 1 is 0
+    EXPECT_EQ(got.substr(from, at - from + 200), want.substr(from, at - from + 200)) << "flags " << flags << ", byte " << at;
 }
 
 // The row-by-row dump takes over only when the general loop could not

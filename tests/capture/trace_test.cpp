@@ -13,11 +13,7 @@ using namespace caplib_test;
 namespace {
 
 OwnedRecord rec(const char *name, uint32_t layer, Frame data, CAPLIB_TIMEVAL time = {1796405053, 123456}) {
-    OwnedRecord r;
-    r.has_name = name != nullptr;
-    r.name = name ? name : "";
-    r.data = std::move(data);
-    r.paket.layer = layer;
+    OwnedRecord r = OwnedRecord::of(name, std::move(data), layer);
     r.paket.time = time;
     r.paket.orig_length = static_cast<uint32_t>(r.data.size()) + 4;
     return r;
@@ -107,21 +103,18 @@ TEST_F(TextTrace, CountsAndFlushes) {
 
 // A sink that counts what reaches it and fails where it is told to.
 struct Sink {
-    CAPLIB_OUTPUT pub = {};
     int header_result = 0, fail_at = -1, closed_with = 99;
-    std::vector<uint32_t> written;
+    std::vector<uint32_t> written = {};
+    CAPLIB_OUTPUT pub = {0, header, paket, close, this};
 
-    Sink() {
-        pub.priv = this;
-        pub.header = [](CAPLIB_OUTPUT *o, CAPLIB_INPUT *) { return self(o)->header_result; };
-        pub.paket = [](CAPLIB_OUTPUT *o, CAPLIB_PAKET *p) {
-            if (static_cast<int>(p->number) == self(o)->fail_at) return CAPLIB_ERR_WRITE;
-            self(o)->written.push_back(p->number);
-            return 0;
-        };
-        pub.close = [](CAPLIB_OUTPUT *o, int r) { self(o)->closed_with = r; };
+    static Sink &of(CAPLIB_OUTPUT *o) { return *static_cast<Sink *>(o->priv); }
+    static int header(CAPLIB_OUTPUT *o, CAPLIB_INPUT *) { return of(o).header_result; }
+    static int paket(CAPLIB_OUTPUT *o, CAPLIB_PAKET *p) {
+        if (static_cast<int>(p->number) == of(o).fail_at) return CAPLIB_ERR_WRITE;
+        of(o).written.push_back(p->number);
+        return 0;
     }
-    static Sink *self(CAPLIB_OUTPUT *o) { return static_cast<Sink *>(o->priv); }
+    static void close(CAPLIB_OUTPUT *o, int r) { of(o).closed_with = r; }
 };
 
 TEST(Pump, PathsThroughHeaderRecordsAndClose) {
@@ -137,9 +130,7 @@ TEST(Pump, PathsThroughHeaderRecordsAndClose) {
     for (const Case &c : cases) {
         CAPLIB_INPUT *in = CAPLIB_input_zekbin(CAPLIB_SOURCE_DIR "/examples/sample.eth");
         ASSERT_NE(in, nullptr);
-        Sink out;
-        out.header_result = c.header_result;
-        out.fail_at = c.fail_at;
+        Sink out{c.header_result, c.fail_at};
         EXPECT_EQ(CAPLIB_process_data(in, &out.pub), c.result) << c.name;
         EXPECT_EQ(out.written, c.written) << c.name;
         EXPECT_EQ(out.closed_with, c.result) << c.name;
