@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "caplib.h"
@@ -50,5 +51,20 @@ struct OwnedRecord {
 // Writes the records to a new capture file through CAPLIB_output_zekbin.
 void write_capture(const std::string &path, std::vector<OwnedRecord> &records,
                    const CAPLIB_INPUT *info_from = nullptr);
+
+// A record as the reader delivered it, every field: name ("<null>" for
+// none), layer, direction, number, length, orig_length, seconds,
+// microseconds, data, tag, channel, attribute.
+using ReadBack = std::tuple<std::string, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, int32_t, int32_t,
+                            std::vector<uint8_t>, uint32_t, uint32_t, uint32_t>;
+
+inline std::vector<ReadBack> drain(CAPLIB_INPUT *in) {
+    std::vector<ReadBack> out;
+    for (CAPLIB_PAKET *p = CAPLIB_input_first(in); p; p = CAPLIB_input_next(in))
+        out.push_back({p->name ? p->name : "<null>", p->layer, p->direction, p->number, p->length, p->orig_length,
+                       p->time.tv_sec, p->time.tv_usec, std::vector<uint8_t>(p->data, p->data + p->length), p->tag,
+                       p->channel, p->attribute});
+    return out;
+}
 
 }  // namespace caplib_test

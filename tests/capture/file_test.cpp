@@ -33,20 +33,6 @@ using namespace caplib_test;
 
 namespace {
 
-// A record as the reader delivered it, every field: name ("<null>" for
-// none), layer, direction, number, length, orig_length, seconds,
-// microseconds, data, tag, channel, attribute.
-using ReadBack = std::tuple<std::string, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, int32_t, int32_t, Frame, uint32_t,
-                            uint32_t, uint32_t>;
-
-std::vector<ReadBack> drain(CAPLIB_INPUT *in) {
-    std::vector<ReadBack> out;
-    for (CAPLIB_PAKET *p = CAPLIB_input_first(in); p; p = CAPLIB_input_next(in))
-        out.push_back({p->name ? p->name : "<null>", p->layer, p->direction, p->number, p->length, p->orig_length,
-                       p->time.tv_sec, p->time.tv_usec, Frame(p->data, p->data + p->length), p->tag, p->channel, p->attribute});
-    return out;
-}
-
 OwnedRecord record(const std::string &name, Frame data) { return OwnedRecord::of(name.c_str(), std::move(data)); }
 
 TEST(CaptureFileName, ExtensionOfTheLastComponentIsReplaced) {
