@@ -206,10 +206,13 @@ EOF
 [ "$(cd filling && echo *)" = "grow.eth restart.eth t.log" ] || fail "filling disk left $(cd filling && echo *)"
 
 # pcap and pcapng from the tools that write them; exported PPP read back.
-for t in tcpdump mergecap; do command -v $t >/dev/null || echo "no $t: its checks skipped"; done
+for t in tcpdump tshark mergecap; do command -v $t >/dev/null || echo "no $t: its checks skipped"; done
 if command -v tcpdump >/dev/null; then
   run 0 "" "tcpdump -r ethernet.pcap -w - 2>/dev/null | caplib trace -" "cmp -s out e.trace"
   run 0 "" "tcpdump -nn -r ppp.pcap 2>/dev/null" '[ "$(wc -l <out)" = 3 ] && ! grep -q UNSUPPORTED out'
+fi
+if command -v tshark >/dev/null; then
+  run 0 "" "tshark -r ppp.pcap -T fields -e frame.protocols 2>/dev/null" '[ "$(grep -c "^ppp:" out)" = 3 ]'
 fi
 if command -v mergecap >/dev/null; then
   # Interfaces of two link types in one pcapng, read through a pipe.
