@@ -35,13 +35,13 @@ enum Option : int {
     kAppendLimit,
 };
 
-struct OptionSpec {
+struct OptionInfo {
     int code;
     const char *long_name;  // null: the letter only
     bool takes_value;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionInfo kOptions[] = {
     {kHex, "hex", false},       {kOutput, nullptr, true},     {kRead, nullptr, true},
     {kWrite, nullptr, true},    {kCount, nullptr, true},      {kHelp, "help", false},
     {kBuffered, "buffered", false}, {kSep, "sep", true},      {kName, "name", true},
@@ -154,8 +154,8 @@ bool takes(const Command &c, int code) {
     return code == kHelp;
 }
 
-const OptionSpec &spec(int code) {
-    for (const OptionSpec &s : kOptions)
+const OptionInfo &option_info(int code) {
+    for (const OptionInfo &s : kOptions)
         if (s.code == code) return s;
     return kOptions[0];
 }
@@ -163,7 +163,7 @@ const OptionSpec &spec(int code) {
 // As the option was given: an option with a value has one form only, and
 // a value can be attached to the long form only.
 std::string spelled(int code) {
-    const OptionSpec &s = spec(code);
+    const OptionInfo &s = option_info(code);
     return s.long_name ? std::string("--") + s.long_name : std::string("-") + static_cast<char>(code);
 }
 
@@ -290,7 +290,7 @@ bool apply(int code, const char *value, Options &o, std::string &error) {
 int parse(const Command &c, int argc, char **argv, Options &o, std::string &error) {
     std::string letters = ":";
     std::vector<option> longs;
-    for (const OptionSpec &s : kOptions) {
+    for (const OptionInfo &s : kOptions) {
         if (!takes(c, s.code)) continue;
         if (s.code < kBuffered) letters += s.takes_value ? std::string{static_cast<char>(s.code), ':'}
                                                          : std::string{static_cast<char>(s.code)};
