@@ -62,15 +62,6 @@ TEST(TimeText, LocalDateAndMilliseconds) {
         CAPLIB_TIMEVAL tv = {c.sec, c.usec};
         EXPECT_STREQ(CAPLIB_timeval2str(&tv), c.text);
     }
-    // The texts live in a ring of five.
-    const char *seen[6];
-    for (int i = 0; i < 6; ++i) {
-        CAPLIB_TIMEVAL tv = {i, 0};
-        seen[i] = CAPLIB_timeval2str(&tv);
-    }
-    EXPECT_EQ(seen[5], seen[0]);
-    EXPECT_STREQ(seen[1], "01.01.1970 00:00:01.000");
-    EXPECT_STREQ(seen[4], "01.01.1970 00:00:04.000");
     set_time_zone("UTC-1");  // one hour east
     CAPLIB_TIMEVAL epoch = {0, 0};
     EXPECT_STREQ(CAPLIB_timeval2str(&epoch), "01.01.1970 01:00:00.000");
