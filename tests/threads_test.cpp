@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "caplib.h"
-#include "capture/capture_test_util.h"
 #include "support.h"
 
 using namespace caplib_test;

@@ -13,7 +13,6 @@
 #include <filesystem>
 
 #include "caplib.h"
-#include "capture/capture_test_util.h"
 #include "capture/files.h"
 #include "support.h"
 

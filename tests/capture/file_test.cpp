@@ -12,7 +12,6 @@
 #include <tuple>
 
 #include "caplib.h"
-#include "capture/capture_test_util.h"
 #include "capture/files.h"
 #include "support.h"
 

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "caplib.h"
-#include "capture/capture_test_util.h"
 #include "bench/mix.h"
 #include "fuzz/trace_model.h"
 #include "support.h"

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "caplib.h"
-#include "capture/capture_test_util.h"
 #include "support.h"
 
 using namespace caplib_test;

@@ -118,7 +118,6 @@ table <<'EOF'
 0|caplib export empty.eth empty.pcap||cmp -s empty.pcap <(head -c 24 ethernet.pcap)
 # Damage: the records before it are used, then one line (-c 2 stops before it).
 1|caplib trace cut.eth|$cut read|has 2 out
-1|caplib trace --buffered -j 2 cut.eth|$cut read|has 2 out
 0|caplib trace -c 2 cut.eth||has 2 out
 1|caplib copy cut.eth cut-copy.eth|$cut copied|has 2 cut-copy.eth
 1|caplib export cut.eth cut-export.pcap|$cut converted|has 2 cut-export.pcap

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "bench/mix.h"
-#include "capture/capture_test_util.h"
 #include "support.h"
 #include "tools/filter.h"
 

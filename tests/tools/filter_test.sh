@@ -30,9 +30,7 @@ S|arp|2: 4 13
 S|tcp|2: 6 11
 S|not ip|7: 1 2 4 8 9 12
 C/netbios-browse.pcap|udp port 137|36: 4 5 6 8 9 10
-C/ipx-netbios.pcap|ipx|64: 1 2 3 4 5 6
 C/pppoe-session-lcp.pcap|pppoes|2: 1 2
-C/pppoe-discovery-2.pcap|pppoed|2: 1 2
 C/ppp-ip-icmp.pcap|icmp|9: 2 4 6 8 10 12
 C/mixed-ethernet.pcap|tcp[tcpflags] & tcp-syn != 0|252: 55 56 70 71 158 159
 C/mixed-ethernet.pcap|vlan|24: 1 2 3 4 5 6

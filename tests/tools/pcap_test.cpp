@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "capture/capture_test_util.h"
 #include "support.h"
 #include "tools/input.h"
 #include "tools/pcap_sink.h"
@@ -278,28 +277,5 @@ TEST(PcapOut, OneFilePerLayerWithItsLinkHeader) {
         pcap_close(p);
     }
 }
-
-// ---- fuzz seeds ----
-
-// Writes the input target's seeds when CAPLIB_SEED_DIR names the directory
-// (scripts/fuzz --seeds): one of each format and pcap variant, several
-// interfaces, damage. Not a test of its own.
-struct SeedWriter : testing::Environment {
-    void SetUp() override {
-        const char *dir = std::getenv("CAPLIB_SEED_DIR");
-        if (!dir) return;
-        std::string to = std::string(dir) + "/input/";
-        std::filesystem::create_directories(to);
-        auto seed = [&](const char *name, const Bytes &b) { write_file(to + name, b); };
-        seed("sample.eth", read_file(std::string(CAPLIB_SOURCE_DIR) + "/examples/sample.eth"));
-        seed("pcap-cooked", pcap_file(113, {{1, 0, sll(0, 0x0800, kIp)}, {2, 0, sll(4, 0x8137, kIpx)}}));
-        seed("pcap-nano-big", pcap_file(204, {{1, 999999999, cat({hex("01"), kPpp})}}, 0xA1B23C4D, true));
-        seed("pcap-null", pcap_file(0, {{1, 0, cat({hex("02 00 00 00"), kIp})}, {2, 0, hex("02")}}));
-        seed("pcapng-sections", two_sections());
-        seed("pcapng-simple", Pcapng().section().interface(276, "", 0x94, 30).simple(sll2(4, 0x0806, kArp), 40).bytes());
-        seed("pcapng-undescribed", Pcapng().section(true).interface(1).packet(3, 0, kEth).bytes());
-    }
-};
-[[maybe_unused]] testing::Environment *const kSeedWriter = testing::AddGlobalTestEnvironment(new SeedWriter);
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "bench/mix.h"
-#include "capture/capture_test_util.h"
 #include "support.h"
 #include "tools/parallel_trace.h"
 #include "tools/trace_text.h"

@@ -1,6 +1,7 @@
-// Writes the fuzz seed corpora from the sample frames and the bundled
-// sample capture, before the tests run, when CAPLIB_SEED_DIR names the
-// directory (scripts/fuzz --seeds). Not a test of its own.
+// Writes the fuzz seed corpora from the unit tests' sample frames and the
+// bundled sample capture when CAPLIB_SEED_DIR names the directory
+// (scripts/fuzz --seeds). Linked into the unit-test program, which
+// registers the sample frames, and run before its tests.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,7 +9,6 @@
 #include <set>
 
 #include "caplib.h"
-#include "capture/capture_test_util.h"
 #include "support.h"
 
 using namespace caplib_test;
