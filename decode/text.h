@@ -37,7 +37,6 @@ public:
     // Bytes still available, terminator included (the decoders' "space").
     size_t left() const { return room_ - len_; }
     bool cut() const { return cut_; }
-    bool empty() const { return len_ == 0; }
 
     const char *c_str() const { return room_ ? buf_ : ""; }
     std::string_view view() const { return {c_str(), len_}; }

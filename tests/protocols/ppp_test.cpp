@@ -91,7 +91,7 @@ const Rows kPppRows = samples({
     {"PAP acknowledgement", kBoth, cp(kPap, 2, "01 48656C6C6F"), "PAP 00A#01:ConfAck Success \"Hello\"\n"},
     {"PAP acknowledgement, length byte alone", kBoth, cp(kPap, 2, "00"), "PAP 005#01:ConfAck Success \"\"\n"},
     {"PAP nak", kBoth, cp(kPap, 3, "04 4E6F7065"), "PAP 009#01:ConfNak Failure \"Nope\"\n"},
-    {"CHAP challenge", kBoth, cp(kChap, 1, cat({hex("10 00112233445566778899AABBCCDDEEFF"), ascii("router")})), "CHAP 01B#01:ConfReq Name 16:\"router\"\n"},
+    {"CHAP challenge, name cut", kBoth, cp(kChap, 1, cat({hex("10 00112233445566778899AABBCCDDEEFF"), Frame(90, 'r')})), "CHAP 06F#01:ConfReq Name 16:\"" + std::string(79, 'r') + "\"\n"},
     {"CHAP largest value", kBoth, cp(kChap, 2, cat({hex("2F"), Frame(47, 1)})), "CHAP 034#01:ConfAck Name 47:\"\"\n"},
     {"CHAP value past the end", kBoth, cp(kChap, 2, "10 0102"), "CHAP 007#01:ConfAck 100102\n"},
     {"CHAP success", kBoth, cp(kChap, 3, ascii("Welcome")), "CHAP 00B#01:ConfNak Success \"Welcome\"\n"},
