@@ -217,6 +217,7 @@ const Rows kMailslots = samples({
     {"GETDC042", from(PROTO_SMB), trans("\\MAILSLOT\\NET\\GETDC042", cat({hex("0000"), wstr("PDC1"), wstr("alice"), wstr("CORP")})), "Mailslot: \"\\MAILSLOT\\NET\\GETDC042\" PDC=\"PDC1\" user=\"alice\" domain=\"CORP\"\n"},
     {"GETDC000", from(PROTO_SMB), trans("\\MAILSLOT\\NET\\GETDC000", cat({hex("1234"), cstr("DC")})), "Mailslot: \"\\MAILSLOT\\NET\\GETDC000\" \"DC\"\n"},
     {"other mailslot", from(PROTO_SMB), trans("\\PIPE\\LAN\xE9MAN", hex("0000")), "Mailslot: \"\\PIPE\\LAN\\351MAN\"\n"},
+    {"browse mailslot but the first byte", from(PROTO_SMB), trans("/MAILSLOT\\BROWSE", hex("0E07")), "Mailslot: \"/MAILSLOT\\BROWSE\"\n"},
     {"name without terminator", from(PROTO_SMB), head(browse({}), 69 + 16), ""},
     {"announcement cut before its comment", from(PROTO_SMB), head(kAnnouncement, kAnnouncement.size() - 12), "BROWSE Anncounce(1) PC1(20/Server)\n"},
     {"election cut before its name", from(PROTO_SMB), head(kElection, 69 + 17 + 14), ""},
