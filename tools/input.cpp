@@ -3,6 +3,7 @@
 // the bytes they announce arrive.
 #include "input.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,9 +24,12 @@ using caplib::Bytes;
 
 // ---- the stream ----
 
-// Input is read in large blocks into the stream's own buffer, and frames
-// are handed out where they lie in it: a trace of a large file costs
-// little more than the copies the kernel makes.
+// A regular file is mapped and its frames handed out where they lie in
+// the mapping, which stays until the stream is closed: records then
+// outlive the next read, and no copy is made. Other input (and a file
+// that grows past its mapping) is read in large blocks into the stream's
+// own buffer, frames handed out where they lie in it: a trace of a large
+// file costs little more than the copies the kernel makes.
 class Stream {
 public:
     Stream(FILE *f, bool owned) : f_(f), owned_(owned), fd_(fileno(f)) {
@@ -35,11 +39,13 @@ public:
             device_ = st.st_dev;
             inode_ = st.st_ino;
             identified_ = true;
+            if (regular_ && st.st_size > 0 && lseek(fd_, 0, SEEK_CUR) == 0) map(static_cast<uint64_t>(st.st_size));
         }
         // A memory stream has no descriptor and seeks like a file.
         seekable_ = regular_ || fd_ < 0;
     }
     ~Stream() {
+        if (map_) munmap(map_, map_size_);
         if (owned_) std::fclose(f_);
     }
     Stream(const Stream &) = delete;
@@ -51,18 +57,23 @@ public:
         if (b.size()) std::memcpy(dst, b.begin(), b.size());
         return b.size();
     }
-    // Up to n bytes where they lie, valid until the next call; fewer only
-    // at the end of the input or on a read error. The buffer grows only
-    // as the bytes arrive.
+    // Up to n bytes where they lie, valid until the next call (in the
+    // mapping: until the stream is closed); fewer only at the end of the
+    // input or on a read error. The buffer grows only as the bytes arrive.
     Bytes take(uint64_t n) {
         size_t got = fill(n);
-        uint8_t *at = buf_.get() + pos_;
+        const uint8_t *at = data() + pos_;
         pos_ += got;
         offset_ += got;
+        if (mapped_) {
+            // The page cache is far from the processor's caches: the bytes
+            // a little ahead are asked for before they are read.
+            size_t ahead = std::min(pos_ + kAhead, end_);
+            for (; ahead_ < ahead; ahead_ += 64) __builtin_prefetch(map_ + ahead_);
+            if (pos_ - dropped_ >= 2 * kDrop) drop_behind();
+        }
         return Bytes(at, static_cast<uint32_t>(got));
     }
-    // The n bytes last taken, to be changed in place.
-    uint8_t *last(size_t n) { return buf_.get() + pos_ - n; }
     // Puts the n bytes last taken (at most kKeep) back in front of the rest.
     void unread(size_t n) {
         pos_ -= n;
@@ -79,15 +90,24 @@ public:
         return n;
     }
     bool rewind() {
-        if (!seekable_ || (fd_ >= 0 ? lseek(fd_, 0, SEEK_SET) != 0 : fseeko(f_, 0, SEEK_SET) != 0)) return false;
+        if (!seekable_) return false;
+        off_t to = static_cast<off_t>(map_size_);  // the mapping is read again, then what follows it
+        if (fd_ >= 0 ? lseek(fd_, to, SEEK_SET) != to : fseeko(f_, 0, SEEK_SET) != 0) return false;
         std::clearerr(f_);
         error_.clear();
-        pos_ = end_ = 0;
+        mapped_ = map_ != nullptr;
+        pos_ = 0;
+        end_ = map_size_;
         ended_ = false;
         offset_ = 0;
         return true;
     }
 
+    // Whether bytes lie in the mapping, and so stay until the stream is closed.
+    bool stays(const void *bytes) const {
+        auto *b = static_cast<const uint8_t *>(bytes);
+        return map_ && b >= map_ && b < map_ + map_size_;
+    }
     uint64_t offset() const { return offset_; }
     const std::string &error() const { return error_; }
     void identify(InputReport &r) const {
@@ -99,12 +119,52 @@ public:
 private:
     static constexpr size_t kBlock = 1 << 18;
     static constexpr size_t kKeep = 16;
+    // The mapped pages far behind the reader are let go, so that a trace
+    // of a large file holds a bounded part of it; bytes still in use
+    // there are read in again.
+    static constexpr size_t kDrop = 32 << 20;
+    static constexpr size_t kAhead = 1024;
+
+    const uint8_t *data() const { return mapped_ ? map_ : buf_.get(); }
+
+    void map(uint64_t size) {
+        if (size > SIZE_MAX) return;
+        void *m = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd_, 0);
+        off_t to = static_cast<off_t>(size);
+        if (m == MAP_FAILED) return;
+        if (lseek(fd_, to, SEEK_SET) != to) {
+            munmap(m, static_cast<size_t>(size));
+            return;
+        }
+        madvise(m, static_cast<size_t>(size), MADV_SEQUENTIAL);
+        map_ = static_cast<uint8_t *>(m);
+        map_size_ = end_ = static_cast<size_t>(size);
+        mapped_ = true;
+    }
+    void drop_behind() {
+        madvise(map_ + dropped_, kDrop, MADV_DONTNEED);
+        dropped_ += kDrop;
+    }
 
     // Makes up to n bytes lie from pos_ on; returns how many do. The last
     // kKeep bytes taken stay in front of them, for unread.
     size_t fill(uint64_t n) {
         if (end_ - pos_ >= n) return static_cast<size_t>(n);
         size_t from = pos_ > kKeep ? pos_ - kKeep : 0;
+        if (mapped_) {
+            // The end of the mapping: what a file has gained since is read
+            // behind the mapped bytes still wanted.
+            size_t keep = end_ - from;
+            if (keep > size_) {
+                buf_.reset(new uint8_t[keep]);
+                size_ = keep;
+            }
+            if (keep) std::memcpy(buf_.get(), map_ + from, keep);
+            mapped_ = false;
+            end_ = keep;
+            pos_ -= from;
+            from = 0;
+        }
         if (from) {
             std::memmove(buf_.get(), buf_.get() + from, end_ - from);
             end_ -= from;
@@ -146,7 +206,10 @@ private:
     bool owned_;
     int fd_;  // read directly; -1 for a memory stream, read through f_
     std::unique_ptr<uint8_t[]> buf_{new uint8_t[kBlock]};
-    size_t size_ = kBlock, pos_ = 0, end_ = 0;
+    size_t size_ = kBlock, pos_ = 0, end_ = 0;  // in the mapping while mapped_, else in buf_
+    uint8_t *map_ = nullptr;
+    size_t map_size_ = 0, dropped_ = 0, ahead_ = 0;
+    bool mapped_ = false;
     bool ended_ = false;
     uint64_t offset_ = 0;
     std::string error_;
@@ -299,6 +362,7 @@ struct Source {
     std::unique_ptr<Stream> stream;
     std::string label;
     std::string name;  // the caller's, when has_name
+    std::string cut_name;  // of the last capture record, when its name area lacks the NUL
     bool has_name = false;
     InputReport *report = nullptr;
     InputFormat format = InputFormat::capture;
@@ -365,8 +429,20 @@ CAPLIB_PAKET *next_capture_record(Source &s) {
     }
     ++s.report->frames;
     ++s.report->converted;
-    caplib::place_record(header, s.stream->last(body.size()), s.current);
-    s.current.number = ++s.delivered;
+    // As the library places a record, but without writing into the input,
+    // which may be a mapped file: a name area without its NUL is cut in a copy.
+    CAPLIB_PAKET &p = s.current;
+    p = header.fields;
+    if (header.name_length) {
+        auto *name = reinterpret_cast<const char *>(body.begin());
+        if (name[header.name_length - 1] != 0) {
+            s.cut_name.assign(name, header.name_length - 1);
+            name = s.cut_name.c_str();
+        }
+        p.name = name;
+    }
+    p.data = body.begin() + header.name_area;
+    p.number = ++s.delivered;
     return &s.current;
 }
 
@@ -686,6 +762,10 @@ CAPLIB_INPUT *open(FILE *f, bool owned, const std::string &label, const char *na
 }
 
 }  // namespace
+
+bool bytes_stay(CAPLIB_INPUT *source, const void *bytes) {
+    return source->close == source_close && bytes && self(source)->stream->stays(bytes);
+}
 
 std::string input_label(const std::string &path) { return path == "-" ? "standard input" : path; }
 

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -20,13 +21,15 @@ namespace caplib_tool {
 namespace {
 
 constexpr size_t kNone = SIZE_MAX;
+constexpr size_t kInPlace = SIZE_MAX - 1;
 
 // A record copied out of the source, whose pointers last only until its
-// next read; the name and the data lie in the batch's bytes.
+// next read; the name and the data lie in the batch's bytes, or the data
+// where the source keeps them.
 struct Record {
     CAPLIB_PAKET paket;
     size_t name_at;  // kNone: no name
-    size_t data_at;  // kNone: no data
+    size_t data_at;  // kNone: no data; kInPlace: at paket.data
     uint32_t number;
 };
 
@@ -36,6 +39,7 @@ struct Batch {
     uint64_t sequence = 0;
     std::vector<Record> records;
     std::vector<unsigned char> bytes;
+    size_t data_size = 0;  // of the records' data, copied or not
     // The records' texts one after the other, composed in place.
     std::unique_ptr<char[]> text;
     size_t text_size = 0, text_room = 0;
@@ -108,11 +112,11 @@ private:
             if (!b) b = take_batch();
             if (stop_) return;
             try {
-                add(*b, *p, s_.input_numbers ? p->number : ++count);
+                add(*b, *p, s_.input_numbers ? p->number : ++count, s_.data_stays);
             } catch (const std::bad_alloc &) {
                 return fail(ParallelTraceResult::kNoResources, ENOMEM);
             }
-            if (b->records.size() >= s_.batch_records || b->bytes.size() >= s_.batch_bytes) {
+            if (b->records.size() >= s_.batch_records || b->data_size >= s_.batch_bytes) {
                 hand_on(b);
                 b = nullptr;
             }
@@ -121,7 +125,8 @@ private:
         if (b && !b->records.empty()) hand_on(b);
     }
 
-    static void add(Batch &b, const CAPLIB_PAKET &p, uint32_t number) {
+    static void add(Batch &b, const CAPLIB_PAKET &p, uint32_t number,
+                    const std::function<bool(const void *)> &stays) {
         Record &r = b.records.emplace_back(Record{p, kNone, kNone, number});
         if (p.name) {
             // The composer reads no further.
@@ -131,8 +136,15 @@ private:
             b.bytes.push_back(0);
         }
         if (p.data) {
-            r.data_at = b.bytes.size();
-            b.bytes.insert(b.bytes.end(), p.data, p.data + p.length);
+            // Data that stay need no copy: the copy would take the reading
+            // thread about as long as a composer takes for the text.
+            if (stays && stays(p.data)) {
+                r.data_at = kInPlace;
+            } else {
+                r.data_at = b.bytes.size();
+                b.bytes.insert(b.bytes.end(), p.data, p.data + p.length);
+            }
+            b.data_size += p.length;
         }
     }
 
@@ -144,7 +156,7 @@ private:
             for (const Record &r : b.records) {
                 CAPLIB_PAKET p = r.paket;
                 p.name = r.name_at == kNone ? nullptr : reinterpret_cast<const char *>(b.bytes.data() + r.name_at);
-                p.data = r.data_at == kNone ? nullptr : b.bytes.data() + r.data_at;
+                if (r.data_at != kInPlace) p.data = r.data_at == kNone ? nullptr : b.bytes.data() + r.data_at;
                 if (b.text_room - b.text_size < TraceText::kText) {
                     b.text_room *= 2;
                     std::unique_ptr<char[]> more(new char[b.text_room]);
@@ -210,6 +222,7 @@ private:
         Batch *b = free_.empty() ? write_oldest() : free_.pop();
         b->records.clear();
         b->bytes.clear();
+        b->data_size = 0;
         return b;
     }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "caplib.h"
@@ -22,6 +23,9 @@ struct ParallelTraceSettings {
     // A batch is handed on at this many records or bytes of record data.
     size_t batch_records = 512;
     size_t batch_bytes = 512 * 1024;
+    // Whether a record's data stay in place until the source is closed:
+    // those are not copied. Empty: every record's data are.
+    std::function<bool(const void *)> data_stays = nullptr;
 };
 
 struct ParallelTraceResult {
