@@ -28,7 +28,7 @@ constexpr size_t kInPlace = SIZE_MAX - 1;
 // where the source keeps them.
 struct Record {
     CAPLIB_PAKET paket;
-    size_t name_at;  // kNone: no name
+    size_t name_at;  // kNone: no name; kInPlace: at paket.name
     size_t data_at;  // kNone: no data; kInPlace: at paket.data
     uint32_t number;
 };
@@ -128,7 +128,9 @@ private:
     static void add(Batch &b, const CAPLIB_PAKET &p, uint32_t number,
                     const std::function<bool(const void *)> &stays) {
         Record &r = b.records.emplace_back(Record{p, kNone, kNone, number});
-        if (p.name) {
+        if (p.name && stays && stays(p.name)) {
+            r.name_at = kInPlace;
+        } else if (p.name) {
             // The composer reads no further.
             size_t n = strnlen(p.name, TraceText::kLine);
             r.name_at = b.bytes.size();
@@ -155,7 +157,8 @@ private:
         try {
             for (const Record &r : b.records) {
                 CAPLIB_PAKET p = r.paket;
-                p.name = r.name_at == kNone ? nullptr : reinterpret_cast<const char *>(b.bytes.data() + r.name_at);
+                if (r.name_at != kInPlace)
+                    p.name = r.name_at == kNone ? nullptr : reinterpret_cast<const char *>(b.bytes.data() + r.name_at);
                 if (r.data_at != kInPlace) p.data = r.data_at == kNone ? nullptr : b.bytes.data() + r.data_at;
                 if (b.text_room - b.text_size < TraceText::kText) {
                     b.text_room *= 2;
