@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -21,6 +23,57 @@ namespace caplib_tool {
 namespace {
 
 using caplib::Bytes;
+
+// ---- mapped files cut short ----
+
+// A mapped file that another process cuts short raises SIGBUS where a
+// page past its new end is read. The handler puts a page of zeros there
+// and marks the mapping cut, so that its stream ends the input with
+// damage instead of the process ending.
+struct Mapping {
+    std::atomic<uintptr_t> begin{0};  // 0: a free slot
+    std::atomic<size_t> size{0};
+    std::atomic<bool> cut{false};
+};
+Mapping g_mappings[8];
+size_t g_page = 4096;
+
+void on_bus(int sig, siginfo_t *info, void *) {
+    auto at = reinterpret_cast<uintptr_t>(info->si_addr);
+    for (Mapping &m : g_mappings) {
+        uintptr_t begin = m.begin.load();
+        if (!begin || at < begin || at - begin >= m.size.load()) continue;
+        void *page = reinterpret_cast<void *>(at & ~(g_page - 1));
+        if (mmap(page, g_page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == MAP_FAILED) break;
+        m.cut.store(true);
+        return;
+    }
+    // Not a page of a mapped input: the signal's own action.
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+// A slot for a mapping, or null when all are taken: the file is read then.
+Mapping *watch(const void *map, size_t size) {
+    static const bool installed = [] {
+        g_page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        struct sigaction action = {};
+        action.sa_sigaction = on_bus;
+        action.sa_flags = SA_SIGINFO;
+        return sigaction(SIGBUS, &action, nullptr) == 0;
+    }();
+    if (!installed) return nullptr;
+    for (Mapping &m : g_mappings) {
+        // Taken with a begin that no address passes, then filled.
+        uintptr_t free = 0;
+        if (!m.begin.compare_exchange_strong(free, UINTPTR_MAX)) continue;
+        m.size.store(size);
+        m.cut.store(false);
+        m.begin.store(reinterpret_cast<uintptr_t>(map));
+        return &m;
+    }
+    return nullptr;
+}
 
 // ---- the stream ----
 
@@ -45,7 +98,10 @@ public:
         seekable_ = regular_ || fd_ < 0;
     }
     ~Stream() {
-        if (map_) munmap(map_, map_size_);
+        if (map_) {
+            munmap(map_, map_size_);
+            watch_->begin.store(0);
+        }
         if (owned_) std::fclose(f_);
     }
     Stream(const Stream &) = delete;
@@ -61,6 +117,13 @@ public:
     // mapping: until the stream is closed); fewer only at the end of the
     // input or on a read error. The buffer grows only as the bytes arrive.
     Bytes take(uint64_t n) {
+        if (mapped_ && cut()) {
+            // Nothing more: what follows may be zeros.
+            error();
+            mapped_ = false;
+            pos_ = end_ = 0;
+            ended_ = true;
+        }
         size_t got = fill(n);
         const uint8_t *at = data() + pos_;
         pos_ += got;
@@ -103,13 +166,19 @@ public:
         return true;
     }
 
+    // Whether the mapped file was cut short while it was read: the bytes
+    // read since may be zeros.
+    bool cut() const { return map_ && watch_->cut.load(std::memory_order_relaxed); }
     // Whether bytes lie in the mapping, and so stay until the stream is closed.
     bool stays(const void *bytes) const {
         auto *b = static_cast<const uint8_t *>(bytes);
         return map_ && b >= map_ && b < map_ + map_size_;
     }
     uint64_t offset() const { return offset_; }
-    const std::string &error() const { return error_; }
+    const std::string &error() {
+        if (error_.empty() && cut()) error_ = kCut;
+        return error_;
+    }
     void identify(InputReport &r) const {
         r.identified = identified_;
         r.device = device_;
@@ -124,6 +193,7 @@ private:
     // there are read in again.
     static constexpr size_t kDrop = 32 << 20;
     static constexpr size_t kAhead = 1024;
+    static constexpr const char *kCut = "the file was cut short while it was read";
 
     const uint8_t *data() const { return mapped_ ? map_ : buf_.get(); }
 
@@ -132,8 +202,9 @@ private:
         void *m = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd_, 0);
         off_t to = static_cast<off_t>(size);
         if (m == MAP_FAILED) return;
-        if (lseek(fd_, to, SEEK_SET) != to) {
+        if (lseek(fd_, to, SEEK_SET) != to || !(watch_ = watch(m, static_cast<size_t>(size)))) {
             munmap(m, static_cast<size_t>(size));
+            lseek(fd_, 0, SEEK_SET);
             return;
         }
         madvise(m, static_cast<size_t>(size), MADV_SEQUENTIAL);
@@ -208,6 +279,7 @@ private:
     std::unique_ptr<uint8_t[]> buf_{new uint8_t[kBlock]};
     size_t size_ = kBlock, pos_ = 0, end_ = 0;  // in the mapping while mapped_, else in buf_
     uint8_t *map_ = nullptr;
+    Mapping *watch_ = nullptr;  // while mapped
     size_t map_size_ = 0, dropped_ = 0, ahead_ = 0;
     bool mapped_ = false;
     bool ended_ = false;
@@ -742,7 +814,13 @@ CAPLIB_PAKET *source_first(CAPLIB_INPUT *in) {
     return next_record(s);
 }
 
-void source_close(CAPLIB_INPUT *in) { delete self(in); }
+// Records read before the file was cut short may hold zeros where their
+// bytes were lost: the input is damaged, even where it was read to its end.
+void source_close(CAPLIB_INPUT *in) {
+    Source &s = *self(in);
+    if (s.stream->cut() && s.report->damage.empty()) s.report->damage = "reading failed: " + s.stream->error();
+    delete &s;
+}
 
 CAPLIB_INPUT *open(FILE *f, bool owned, const std::string &label, const char *name, InputReport &report,
                    std::string &error) {

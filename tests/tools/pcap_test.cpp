@@ -2,6 +2,7 @@
 // and its pcap sink, whose files libpcap reads back.
 #include <gtest/gtest.h>
 #include <pcap/pcap.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/mix.h"
 #include "capture/capture_test_util.h"
 #include "support.h"
 #include "tools/input.h"
@@ -225,6 +227,21 @@ INSTANTIATE_TEST_SUITE_P(Input, CaptureIn, testing::Values(
     // A record of 4 GB announced in a few bytes: nothing that large is allocated.
     CaptureCase{"huge_record", 64 + 96, cat({hex("11 47 30 00 00 00 00 00"), Bytes(16, 0), hex("ef ff ff ff"), Bytes(40, 7)}), "in: damaged after record 1 (68 bytes are not a record); the records before it were read"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// A mapped file cut short while it is read: damage, not the end of the process.
+TEST(CaptureIn, CutShortWhileRead) {
+    TempDir dir;
+    std::string path = dir.path("in.eth");
+    ASSERT_TRUE(caplib_mix::write_capture(path, caplib_mix::Kind::ethernet, 1000));
+    InputReport report;
+    std::string error;
+    CAPLIB_INPUT *in = open_input(path, nullptr, report, error);
+    ASSERT_NE(in, nullptr) << error;
+    ASSERT_EQ(truncate(path.c_str(), 8192), 0);
+    EXPECT_LT(drain(in).size(), 100u);
+    CAPLIB_input_close(in);
+    EXPECT_EQ(report.damage, "reading failed: the file was cut short while it was read");
+}
 
 // ---- layer codes to link types ----
 
