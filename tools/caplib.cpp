@@ -255,7 +255,19 @@ int cmd_trace(const Options &o) {
         s.threads = threads;
         s.limit = o.count;
         s.data_stays = [raw = src.raw](const void *bytes) { return bytes_stay(raw, bytes); };
-        ParallelTraceResult r = parallel_trace(src.in, stdout, s);
+        // The composers filter, each with a filter of its own, unless a
+        // count of records kept stops the reading.
+        std::vector<std::unique_ptr<RecordFilter>> filters;
+        for (unsigned i = 0; src.filter && !o.count && i < threads; ++i) {
+            filters.push_back(RecordFilter::make(o.filter, error));
+            if (!filters.back()) {
+                CAPLIB_input_close(src.in);
+                return failure("cannot trace on " + std::to_string(threads) + " threads: " + error);
+            }
+            s.keep.push_back([f = filters.back().get()](const CAPLIB_PAKET &p) { return f->matches(p); });
+        }
+        ParallelTraceResult r = parallel_trace(filters.empty() ? src.in : src.raw, stdout, s);
+        for (const auto &f : filters) src.filter->merge(*f);
         CAPLIB_input_close(src.in);
         if (r.rc == CAPLIB_OK && !(stdout_ok() && (log.empty() || fsync(STDOUT_FILENO) == 0)))
             r = {CAPLIB_ERR_WRITE, errno ? errno : EIO};

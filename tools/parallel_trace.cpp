@@ -22,6 +22,7 @@ namespace {
 
 constexpr size_t kNone = SIZE_MAX;
 constexpr size_t kInPlace = SIZE_MAX - 1;
+constexpr size_t kAhead = 8;  // records
 
 // A record copied out of the source, whose pointers last only until its
 // next read; the name and the data lie in the batch's bytes, or the data
@@ -81,6 +82,8 @@ public:
             free_.push(&b);
         }
         for (unsigned i = 0; i < s.threads; ++i) composers_.push_back(std::make_unique<TraceText>(s.separator, s.hex));
+        keep_ = s.keep;
+        keep_.resize(s.threads);
     }
 
     // The calling thread reads and writes; the workers compose.
@@ -88,7 +91,8 @@ public:
         std::vector<std::thread> threads;
         threads.reserve(composers_.size());  // a failed growth would drop running threads
         try {
-            for (auto &composer : composers_) threads.emplace_back([this, c = composer.get()] { work(*c); });
+            for (size_t i = 0; i < composers_.size(); ++i)
+                threads.emplace_back([this, i] { work(*composers_[i], keep_[i]); });
         } catch (const std::system_error &e) {
             fail(ParallelTraceResult::kNoResources, e.code().value());
         }
@@ -150,16 +154,21 @@ private:
         }
     }
 
-    static void compose(Batch &b, TraceText &composer) {
+    static void compose(Batch &b, TraceText &composer, const std::function<bool(const CAPLIB_PAKET &)> &keep) {
         b.text_size = 0;
         b.whole = true;
         b.no_memory = false;
         try {
-            for (const Record &r : b.records) {
+            for (size_t i = 0; i < b.records.size(); ++i) {
+                const Record &r = b.records[i];
+                // Data left in place were read last on another core.
+                if (i + kAhead < b.records.size() && b.records[i + kAhead].data_at == kInPlace)
+                    __builtin_prefetch(b.records[i + kAhead].paket.data);
                 CAPLIB_PAKET p = r.paket;
                 if (r.name_at != kInPlace)
                     p.name = r.name_at == kNone ? nullptr : reinterpret_cast<const char *>(b.bytes.data() + r.name_at);
                 if (r.data_at != kInPlace) p.data = r.data_at == kNone ? nullptr : b.bytes.data() + r.data_at;
+                if (keep && !keep(p)) continue;
                 if (b.text_room - b.text_size < TraceText::kText) {
                     b.text_room *= 2;
                     std::unique_ptr<char[]> more(new char[b.text_room]);
@@ -178,7 +187,7 @@ private:
         }
     }
 
-    void work(TraceText &composer) {
+    void work(TraceText &composer, const std::function<bool(const CAPLIB_PAKET &)> &keep) {
         for (;;) {
             Batch *b;
             {
@@ -187,7 +196,7 @@ private:
                 if (work_.empty()) return;
                 b = work_.pop();
             }
-            if (!stop_) compose(*b, composer);
+            if (!stop_) compose(*b, composer, keep);
             {
                 std::lock_guard lock(m_);
                 ready_[b->sequence % ready_.size()] = b;
@@ -249,6 +258,7 @@ private:
     FILE *stream_;
     std::vector<Batch> batches_;
     std::vector<std::unique_ptr<TraceText>> composers_;
+    std::vector<std::function<bool(const CAPLIB_PAKET &)>> keep_;  // of each composer
 
     std::mutex m_;
     std::condition_variable work_ready_, batch_ready_;
