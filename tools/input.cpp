@@ -192,7 +192,7 @@ public:
             // The page cache is far from the processor's caches: the bytes
             // a little ahead are asked for before they are read.
             size_t ahead = std::min(pos_ + kAhead, end_);
-            for (; ahead_ < ahead; ahead_ += 64) __builtin_prefetch(map_ + ahead_);
+            for (ahead_ = std::max(ahead_, pos_); ahead_ < ahead; ahead_ += 64) __builtin_prefetch(map_ + ahead_);
             if (pos_ - dropped_ >= 2 * kDrop) drop_behind();
             if (pager_) pager_->at(pos_);
         }
@@ -220,7 +220,7 @@ public:
         std::clearerr(f_);
         error_.clear();
         mapped_ = map_ != nullptr;
-        pos_ = 0;
+        pos_ = dropped_ = ahead_ = 0;
         end_ = map_size_;
         ended_ = false;
         offset_ = 0;
