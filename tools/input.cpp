@@ -235,6 +235,10 @@ public:
         auto *b = static_cast<const uint8_t *>(bytes);
         return map_ && b >= map_ && b < map_ + map_size_;
     }
+    // Pages of a large mapped file are mapped ahead on a thread of its own.
+    void map_ahead() {
+        if (map_ && !pager_ && map_size_ >= kPaged) pager_ = std::make_unique<Pager>(map_, map_size_);
+    }
     uint64_t offset() const { return offset_; }
     const std::string &error() {
         if (error_.empty() && cut()) error_ = kCut;
@@ -273,7 +277,6 @@ private:
         map_ = static_cast<uint8_t *>(m);
         map_size_ = end_ = static_cast<size_t>(size);
         mapped_ = true;
-        if (map_size_ >= kPaged) pager_ = std::make_unique<Pager>(map_, map_size_);
     }
     void drop_behind() {
         madvise(map_ + dropped_, kDrop, MADV_DONTNEED);
@@ -904,6 +907,10 @@ CAPLIB_INPUT *open(FILE *f, bool owned, const std::string &label, const char *na
 }
 
 }  // namespace
+
+void map_ahead(CAPLIB_INPUT *source) {
+    if (source->close == source_close) self(source)->stream->map_ahead();
+}
 
 bool bytes_stay(CAPLIB_INPUT *source, const void *bytes) {
     return source->close == source_close && bytes && self(source)->stream->stays(bytes);
