@@ -62,8 +62,9 @@ int open_source(const Options &o, Source &src) {
     src.in = open_input(o.in, o.has_name ? o.name.c_str() : nullptr, src.report, error);
     if (!src.in) return failure(error);
     src.raw = src.in;
-    // A trace on several threads keeps the cores busy composing.
-    if (o.threads == 1) map_ahead(src.raw);
+    // A trace on several threads keeps the cores busy composing, unless
+    // a filter leaves them little to compose.
+    if (o.threads == 1 || !o.filter.empty()) map_ahead(src.raw);
     // Records of a capture file keep their own names.
     if (o.has_name && src.report.format == InputFormat::capture) {
         CAPLIB_input_close(src.in);
