@@ -64,7 +64,7 @@ int open_source(const Options &o, Source &src) {
     src.raw = src.in;
     // A trace on several threads keeps the cores busy composing, unless
     // a filter leaves them little to compose.
-    if (o.threads == 1 || !o.filter.empty()) map_ahead(src.raw);
+    if (o.threads == 1 || src.filter) map_ahead(src.raw);
     // Records of a capture file keep their own names.
     if (o.has_name && src.report.format == InputFormat::capture) {
         CAPLIB_input_close(src.in);
@@ -258,19 +258,7 @@ int cmd_trace(const Options &o) {
         s.threads = threads;
         s.limit = o.count;
         s.data_stays = [raw = src.raw](const void *bytes) { return bytes_stay(raw, bytes); };
-        // The composers filter, each with a filter of its own, unless a
-        // count of records kept stops the reading.
-        std::vector<std::unique_ptr<RecordFilter>> filters;
-        for (unsigned i = 0; src.filter && !o.count && i < threads; ++i) {
-            filters.push_back(RecordFilter::make(o.filter, error));
-            if (!filters.back()) {
-                CAPLIB_input_close(src.in);
-                return failure("cannot trace on " + std::to_string(threads) + " threads: " + error);
-            }
-            s.keep.push_back([f = filters.back().get()](const CAPLIB_PAKET &p) { return f->matches(p); });
-        }
-        ParallelTraceResult r = parallel_trace(filters.empty() ? src.in : src.raw, stdout, s);
-        for (const auto &f : filters) src.filter->merge(*f);
+        ParallelTraceResult r = parallel_trace(src.in, stdout, s);
         CAPLIB_input_close(src.in);
         if (r.rc == CAPLIB_OK && !(stdout_ok() && (log.empty() || fsync(STDOUT_FILENO) == 0)))
             r = {CAPLIB_ERR_WRITE, errno ? errno : EIO};

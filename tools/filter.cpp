@@ -91,23 +91,6 @@ std::vector<std::string> RecordFilter::notes() const {
     return lines;
 }
 
-void RecordFilter::merge(const RecordFilter &other) {
-    for (size_t slot = 0; slot < kExportLayers; ++slot) {
-        Program &p = programs_[slot];
-        const Program &o = other.programs_[slot];
-        // The same expression compiles alike for a link type: only a
-        // layer met there alone is new.
-        if (!o.made || o.compiled) continue;
-        if (!p.made) {
-            p.made = true;
-            p.layer = o.layer;
-            p.link_type = o.link_type;
-            p.error = o.error;
-        }
-        p.left_out += o.left_out;
-    }
-}
-
 CAPLIB_INPUT *filtered_input(CAPLIB_INPUT *in, RecordFilter &filter) {
     Filtered *f = new (std::nothrow) Filtered{{}, in, &filter};
     if (!f) {

@@ -30,8 +30,6 @@ public:
     bool matches(const CAPLIB_PAKET &p);
     // One line for each layer the expression did not compile for.
     std::vector<std::string> notes() const;
-    // Takes in what other, of the same expression, left out, for notes.
-    void merge(const RecordFilter &other);
 
 private:
     explicit RecordFilter(std::string expression) : expression_(std::move(expression)) {}

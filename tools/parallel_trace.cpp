@@ -82,8 +82,6 @@ public:
             free_.push(&b);
         }
         for (unsigned i = 0; i < s.threads; ++i) composers_.push_back(std::make_unique<TraceText>(s.separator, s.hex));
-        keep_ = s.keep;
-        keep_.resize(s.threads);
     }
 
     // The calling thread reads and writes; the workers compose.
@@ -91,8 +89,7 @@ public:
         std::vector<std::thread> threads;
         threads.reserve(composers_.size());  // a failed growth would drop running threads
         try {
-            for (size_t i = 0; i < composers_.size(); ++i)
-                threads.emplace_back([this, i] { work(*composers_[i], keep_[i]); });
+            for (auto &composer : composers_) threads.emplace_back([this, c = composer.get()] { work(*c); });
         } catch (const std::system_error &e) {
             fail(ParallelTraceResult::kNoResources, e.code().value());
         }
@@ -154,7 +151,7 @@ private:
         }
     }
 
-    static void compose(Batch &b, TraceText &composer, const std::function<bool(const CAPLIB_PAKET &)> &keep) {
+    static void compose(Batch &b, TraceText &composer) {
         b.text_size = 0;
         b.whole = true;
         b.no_memory = false;
@@ -168,7 +165,6 @@ private:
                 if (r.name_at != kInPlace)
                     p.name = r.name_at == kNone ? nullptr : reinterpret_cast<const char *>(b.bytes.data() + r.name_at);
                 if (r.data_at != kInPlace) p.data = r.data_at == kNone ? nullptr : b.bytes.data() + r.data_at;
-                if (keep && !keep(p)) continue;
                 if (b.text_room - b.text_size < TraceText::kText) {
                     b.text_room *= 2;
                     std::unique_ptr<char[]> more(new char[b.text_room]);
@@ -187,7 +183,7 @@ private:
         }
     }
 
-    void work(TraceText &composer, const std::function<bool(const CAPLIB_PAKET &)> &keep) {
+    void work(TraceText &composer) {
         for (;;) {
             Batch *b;
             {
@@ -196,7 +192,7 @@ private:
                 if (work_.empty()) return;
                 b = work_.pop();
             }
-            if (!stop_) compose(*b, composer, keep);
+            if (!stop_) compose(*b, composer);
             {
                 std::lock_guard lock(m_);
                 ready_[b->sequence % ready_.size()] = b;
@@ -258,7 +254,6 @@ private:
     FILE *stream_;
     std::vector<Batch> batches_;
     std::vector<std::unique_ptr<TraceText>> composers_;
-    std::vector<std::function<bool(const CAPLIB_PAKET &)>> keep_;  // of each composer
 
     std::mutex m_;
     std::condition_variable work_ready_, batch_ready_;

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "caplib.h"
 
@@ -27,9 +26,6 @@ struct ParallelTraceSettings {
     // Whether a record's data stay in place until the source is closed:
     // those are not copied. Empty: every record's data are.
     std::function<bool(const void *)> data_stays = nullptr;
-    // Which records are traced, one test for each composing thread, which
-    // calls only its own; empty: every record read.
-    std::vector<std::function<bool(const CAPLIB_PAKET &)>> keep = {};
 };
 
 struct ParallelTraceResult {

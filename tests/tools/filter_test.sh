@@ -46,7 +46,7 @@ run 0 "caplib: $sample mixes layers, written as one pcap file per layer: e-ether
   'caplib export "$sample" e.pcap ipx'
 # A layer the expression does not compile for keeps nothing, and says so;
 # one that compiles for none is a usage error, before the input is opened.
-# The composing threads of a trace filter each with a filter of their own.
+# The same on several threads.
 notes="caplib: the filter does not compile for PPP records (link type 9: not a broadcast link); 3 left out
 caplib: the filter does not compile for IP records (link type 228: not a broadcast link); 1 left out
 caplib: the filter does not compile for IPX records (link type 113: not a broadcast link); 1 left out

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -113,16 +112,12 @@ std::string serial(std::vector<OwnedRecord> &records, const ParallelTraceSetting
     caplib_tool::TraceText composer(s.separator, s.hex);
     std::string text;
     for (size_t i = 0; i < records.size() && (s.limit == 0 || i < s.limit); ++i) {
-        if (!s.keep.empty() && !s.keep[0](*records[i].get())) continue;
         std::string_view t = composer.compose(*records[i].get(), static_cast<uint32_t>(s.input_numbers ? 3 * i + 1 : i + 1));
         if (t.empty()) break;
         text += t;
     }
     return text;
 }
-
-// Drops the record whose header line is too long, among others.
-bool odd_length(const CAPLIB_PAKET &p) { return p.length % 2 == 1 && (!p.name || std::strlen(p.name) < 8000); }
 
 // Batch edges, limits and a header too long; the plain runs on the
 // default batches are the command line's (-j against the serial trace).
@@ -141,8 +136,6 @@ TEST(ParallelTrace, WritesTheSingleThreadedTrace) {
              return (reinterpret_cast<uintptr_t>(p) & 16) != 0; }}, SIZE_MAX, CAPLIB_OK},
         {"more threads than batches", {.separator = " | ", .threads = 8, .batch_records = 4096, .batch_bytes = 1 << 24},
          SIZE_MAX, CAPLIB_OK},
-        {"kept by each thread's filter", {.input_numbers = true, .batch_records = 50, .keep = {odd_length, odd_length}},
-         2000, CAPLIB_OK},
         {"a limit inside a batch", {.limit = 1000, .batch_records = 64}, SIZE_MAX, CAPLIB_OK},
         {"a limit at a batch's end", {.hex = true, .input_numbers = true, .limit = 1000, .batch_records = 100}, SIZE_MAX,
          CAPLIB_OK},
