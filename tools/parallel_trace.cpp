@@ -84,12 +84,16 @@ public:
         for (unsigned i = 0; i < s.threads; ++i) composers_.push_back(std::make_unique<TraceText>(s.separator, s.hex));
     }
 
-    // The calling thread reads and writes; the workers compose.
+    // The calling thread reads and writes, and composes while the batch
+    // it waits for is not ready; the workers, one thread fewer, compose.
+    // So the threads are as many as the cores asked for, and none waits
+    // while there is work.
     ParallelTraceResult run(CAPLIB_INPUT *in) {
         std::vector<std::thread> threads;
         threads.reserve(composers_.size());  // a failed growth would drop running threads
         try {
-            for (auto &composer : composers_) threads.emplace_back([this, c = composer.get()] { work(*c); });
+            for (size_t i = 1; i < composers_.size(); ++i)
+                threads.emplace_back([this, c = composers_[i].get()] { work(*c); });
         } catch (const std::system_error &e) {
             fail(ParallelTraceResult::kNoResources, e.code().value());
         }
@@ -209,7 +213,17 @@ private:
         {
             std::unique_lock lock(m_);
             Batch *&slot = ready_[written_ % ready_.size()];
-            batch_ready_.wait(lock, [&] { return slot != nullptr; });
+            while (!slot) {
+                if (work_.empty()) {
+                    batch_ready_.wait(lock);
+                    continue;
+                }
+                Batch *mine = work_.pop();
+                lock.unlock();
+                if (!stop_) compose(*mine, *composers_[0]);
+                lock.lock();
+                ready_[mine->sequence % ready_.size()] = mine;
+            }
             b = std::exchange(slot, nullptr);
         }
         ++written_;

@@ -1,7 +1,7 @@
-// The text trace on several threads: the calling thread copies records
+// The text trace on several threads: the calling thread gathers records
 // into batches, workers compose each batch's text with TraceText, and the
 // calling thread writes the batches in the order it read them, each when
-// it needs the batch again. The output is byte for byte the
+// it needs the batch again, composing batches itself meanwhile. The output is byte for byte the
 // single-threaded trace's; memory is a fixed pool of batches.
 #pragma once
 
@@ -18,7 +18,7 @@ struct ParallelTraceSettings {
     std::string separator = "\n";
     bool hex = false;
     bool input_numbers = false;  // number records by CAPLIB_PAKET::number (a filtered source), else by count
-    unsigned threads = 2;        // composing threads, from 1
+    unsigned threads = 2;        // composing threads, the calling one among them, from 1
     unsigned long long limit = 0;  // records to read, 0 for all
     // A batch is handed on at this many records or bytes of record data.
     size_t batch_records = 512;
