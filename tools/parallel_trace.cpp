@@ -143,8 +143,8 @@ private:
             b.bytes.push_back(0);
         }
         if (p.data) {
-            // Data that stay need no copy: the copy would take the reading
-            // thread about as long as a composer takes for the text.
+            // Data that stay need no copy, which would cost the reading
+            // thread more than all the rest of its work.
             if (stays && stays(p.data)) {
                 r.data_at = kInPlace;
             } else {

@@ -1,8 +1,9 @@
 // The text trace on several threads: the calling thread gathers records
 // into batches, workers compose each batch's text with TraceText, and the
 // calling thread writes the batches in the order it read them, each when
-// it needs the batch again, composing batches itself meanwhile. The output is byte for byte the
-// single-threaded trace's; memory is a fixed pool of batches.
+// it needs the batch again, composing batches itself meanwhile. The
+// output is byte for byte the single-threaded trace's; memory is a fixed
+// pool of batches.
 #pragma once
 
 #include <cstddef>
@@ -23,8 +24,8 @@ struct ParallelTraceSettings {
     // A batch is handed on at this many records or bytes of record data.
     size_t batch_records = 512;
     size_t batch_bytes = 512 * 1024;
-    // Whether a record's data stay in place until the source is closed:
-    // those are not copied. Empty: every record's data are.
+    // Whether bytes a record points to (its name, its data) stay in place
+    // until the source is closed: those are not copied. Empty: all are.
     std::function<bool(const void *)> data_stays = nullptr;
 };
 
