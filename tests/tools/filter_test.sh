@@ -46,13 +46,11 @@ run 0 "caplib: $sample mixes layers, written as one pcap file per layer: e-ether
   'caplib export "$sample" e.pcap ipx'
 # A layer the expression does not compile for keeps nothing, and says so;
 # one that compiles for none is a usage error, before the input is opened.
-# The same on several threads.
-notes="caplib: the filter does not compile for PPP records (link type 9: not a broadcast link); 3 left out
+run 0 "caplib: the filter does not compile for PPP records (link type 9: not a broadcast link); 3 left out
 caplib: the filter does not compile for IP records (link type 228: not a broadcast link); 1 left out
 caplib: the filter does not compile for IPX records (link type 113: not a broadcast link); 1 left out
-caplib: the filter does not compile for ARP records (link type 113: not a broadcast link); 1 left out"
-run 0 "$notes" 'caplib info "$sample" ether broadcast' "grep -qx 'records: 4' out"
-run 0 "$notes" 'caplib trace --buffered -j 2 "$sample" ether broadcast' "[ \"\$(numbers <out)\" = '4 5 8 9' ]"
+caplib: the filter does not compile for ARP records (link type 113: not a broadcast link); 1 left out" \
+  'caplib info "$sample" ether broadcast' "grep -qx 'records: 4' out"
 run 2 "caplib: the filter does not compile: illegal port number 70000 > 65535\n(see caplib copy --help)" \
   'caplib copy missing.eth o.eth udp port 70000'
 
