@@ -79,12 +79,14 @@ Mapping *watch(const void *map, size_t size) {
 
 // ---- mapping ahead ----
 
-// Maps the pages of a mapped file a little ahead of its reader, on a
-// thread of its own: mapping them takes about a third of the time the
-// reader of a large file spends, and the reader waits for none of it.
+// Maps the pages of a mapped file a little ahead of its reader, and lets
+// those far behind it go, on a thread of its own: mapping and unmapping
+// them takes about a third of the time the reader of a large file
+// spends, and the reader waits for none of it.
 class Pager {
 public:
-    Pager(uint8_t *map, size_t size) : map_(map), size_(size) {
+    // The pages more than drop behind the reader are let go.
+    Pager(uint8_t *map, size_t size, size_t drop) : map_(map), size_(size), drop_(drop) {
         try {
             thread_ = std::thread([this] { run(); });
         } catch (const std::system_error &) {
@@ -113,21 +115,28 @@ private:
     static constexpr size_t kLead = 16 << 20;
 
     void run() {
-        for (size_t done = 0; done < size_ && !stop_.load();) {
+        bool populate = true;
+        size_t done = 0, dropped = 0;
+        while (!stop_.load()) {
             size_t reader = reader_.load();
-            if (done - std::min(done, reader) >= kLead) {
+            // Read again from the start: the pages behind are mapped as read.
+            if (reader < dropped) dropped = 0;
+            if (reader - dropped >= 2 * drop_ && dropped + drop_ <= size_) {
+                madvise(map_ + dropped, drop_, MADV_DONTNEED);
+                dropped += drop_;
+            } else if (populate && done < size_ && done - std::min(done, reader) < kLead) {
+                size_t n = std::min(kChunk, size_ - done);
+                // Fails on a kernel without it, or past the end of a file cut short.
+                populate = madvise(map_ + done, n, MADV_POPULATE_READ) == 0;
+                done += n;
+            } else {
                 reader_.wait(reader);
-                continue;
             }
-            size_t n = std::min(kChunk, size_ - done);
-            // Fails on a kernel without it, or past the end of a file cut short.
-            if (madvise(map_ + done, n, MADV_POPULATE_READ) != 0) return;
-            done += n;
         }
     }
 
     uint8_t *map_;
-    size_t size_;
+    size_t size_, drop_;
     size_t told_ = 0;
     std::atomic<size_t> reader_{0};
     std::atomic<bool> stop_{false};
@@ -193,8 +202,10 @@ public:
             // a little ahead are asked for before they are read.
             size_t ahead = std::min(pos_ + kAhead, end_);
             for (ahead_ = std::max(ahead_, pos_); ahead_ < ahead; ahead_ += 64) __builtin_prefetch(map_ + ahead_);
-            if (pos_ - dropped_ >= 2 * kDrop) drop_behind();
-            if (pager_) pager_->at(pos_);
+            if (pager_)
+                pager_->at(pos_);
+            else if (pos_ - dropped_ >= 2 * kDrop)
+                drop_behind();
         }
         return Bytes(at, static_cast<uint32_t>(got));
     }
@@ -237,7 +248,7 @@ public:
     }
     // Pages of a large mapped file are mapped ahead on a thread of its own.
     void map_ahead() {
-        if (map_ && !pager_ && map_size_ >= kPaged) pager_ = std::make_unique<Pager>(map_, map_size_);
+        if (map_ && !pager_ && map_size_ >= kPaged) pager_ = std::make_unique<Pager>(map_, map_size_, kDrop);
     }
     uint64_t offset() const { return offset_; }
     const std::string &error() {
