@@ -268,7 +268,7 @@ private:
     // of a large file holds a bounded part of it; bytes still in use
     // there are read in again.
     static constexpr size_t kDrop = 32 << 20;
-    static constexpr size_t kAhead = 1024;
+    static constexpr size_t kAhead = 4096;
     static constexpr size_t kPaged = 64 << 10;  // smaller files are mapped by the reader
     static constexpr const char *kCut = "the file was cut short while it was read";
 
