@@ -67,6 +67,8 @@ data_bytes=$("$caplib" info "$work/mix.eth" | sed -n 's/^captured bytes: //p')
 # The zone for the runs with TZ set, central European time as a rule (no
 # zone file needed); the mix crosses its spring switch.
 zone=CET-1CEST,M3.5.0,M10.5.0/3
+# The filter of the filtered traces: NetBIOS name service, 4 % of the mix.
+filter="udp port 137"
 
 # Each case: name|records|output (null or file)|TZ (- for unset)|command.
 # The command's standard output goes to /dev/null or to a file. Commands
@@ -85,6 +87,12 @@ for out in null file; do
   add "tshark -r (cut)" "$cut" $out - "tshark -r $work/cut.pcap"
   add "caplib trace, PPP" "$ppp_records" $out - "$caplib trace $work/mix-ppp.eth"
   add "tcpdump -nn -r, PPP" "$ppp_records" $out - "tcpdump -nn -r $work/mix-ppp.pcap"
+  # Filtered: every record is read, few are traced.
+  add "caplib trace $filter" "$records" $out $zone "$caplib trace $work/mix.eth $filter"
+  add "caplib trace --buffered $filter" "$records" $out $zone "$caplib trace --buffered $work/mix.eth $filter"
+  add "caplib trace --buffered -j 2 $filter" "$records" $out $zone \
+    "$caplib trace --buffered -j 2 $work/mix.eth $filter"
+  add "tcpdump -nn -r $filter, TZ set" "$records" $out $zone "tcpdump -nn -r $work/mix.pcap $filter"
 done
 add "caplib copy" "$records" file - "$caplib copy $work/mix.eth $work/copy.eth"
 
@@ -119,14 +127,14 @@ done
 stats() { tr ' ' '\n' | grep . | sort -g | awk '{v[NR]=$1} END {m = NR % 2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2; print m, v[1], v[NR]}'; }
 
 declare -A rate index
-printf '\n%-32s %-9s %6s %10s %14s  %s\n' "command" "output" "TZ" "median s" "records/s" "spread (min..max s)"
+printf '\n%-42s %-6s %5s %9s %12s  %s\n' "command" "output" "TZ" "median s" "records/s" "spread (min..max s)"
 for i in "${!cases[@]}"; do
   IFS='|' read -r name n out tz cmd <<<"${cases[$i]}"
   read -r med lo hi < <(echo "${times[$i]}" | stats)
   r=$(echo "$n / $med" | bc)
   rate["$name|$out"]=$r
   index["$name|$out"]=$i
-  printf '%-32s %-9s %6s %10.3f %14s  %.3f..%.3f\n' "$name" "$out" "$([ "$tz" = - ] && echo unset || echo set)" \
+  printf '%-42s %-6s %5s %9.3f %12s  %.3f..%.3f\n' "$name" "$out" "$([ "$tz" = - ] && echo unset || echo set)" \
     "$med" "$r" "$lo" "$hi"
   [ "$name" = "caplib copy" ] && copy_s=$med
 done
@@ -141,18 +149,23 @@ ratio_rounds() {
     awk -v na="$na" -v nb="$nb" '{ printf "%.4f ", (na / $1) / (nb / $2) }' | stats
 }
 declare -a names=("caplib/tcpdump" "caplib-buffered/tcpdump-tz" "caplib-hex/tcpdump-hex" "caplib/floor"
-                  "caplib-buffered-j2/caplib-buffered" "caplib-buffered-j2/tcpdump-tz")
+                  "caplib-buffered-j2/caplib-buffered" "caplib-buffered-j2/tcpdump-tz"
+                  "filtered caplib/tcpdump-tz" "filtered caplib-buffered/tcpdump-tz"
+                  "filtered caplib-buffered-j2/tcpdump-tz")
 declare -a pairs=("caplib trace|tcpdump -nn -r" "caplib trace --buffered|tcpdump -nn -r, TZ set"
                   "caplib trace -x|tcpdump -nn -x -r" "caplib trace|floor (read, one line, flush)"
                   "caplib trace --buffered -j 2|caplib trace --buffered"
-                  "caplib trace --buffered -j 2|tcpdump -nn -r, TZ set")
+                  "caplib trace --buffered -j 2|tcpdump -nn -r, TZ set"
+                  "caplib trace $filter|tcpdump -nn -r $filter, TZ set"
+                  "caplib trace --buffered $filter|tcpdump -nn -r $filter, TZ set"
+                  "caplib trace --buffered -j 2 $filter|tcpdump -nn -r $filter, TZ set")
 echo
 echo "ratios of records/s to /dev/null, paired round by round: median (min..max)"
 declare -a medians
 for k in "${!names[@]}"; do
   read -r med lo hi < <(ratio_rounds "${pairs[$k]%%|*}" "${pairs[$k]#*|}")
   medians[$k]=$(printf '%.2f' "$med")
-  printf '  %-28s %s (%.2f..%.2f)\n' "${names[$k]}" "${medians[$k]}" "$lo" "$hi"
+  printf '  %-38s %s (%.2f..%.2f)\n' "${names[$k]}" "${medians[$k]}" "$lo" "$hi"
 done
 echo
 echo "caplib copy: $(awk -v n="$data_bytes" -v s="$copy_s" 'BEGIN { printf "%.2f", n / s / 1e9 }') GB/s of record data ($data_bytes bytes)"

@@ -46,6 +46,7 @@ std::string library_file_name(const std::string &name, const char *ext) {
 // outlive the source.
 struct Source {
     CAPLIB_INPUT *in = nullptr;
+    CAPLIB_INPUT *raw = nullptr;  // in before the filter, which delivers the records of raw
     InputReport report;
     std::string label;
     std::unique_ptr<RecordFilter> filter;
@@ -60,6 +61,10 @@ int open_source(const Options &o, Source &src) {
     src.label = input_label(o.in);
     src.in = open_input(o.in, o.has_name ? o.name.c_str() : nullptr, src.report, error);
     if (!src.in) return failure(error);
+    src.raw = src.in;
+    // A trace on several threads keeps the cores busy composing, unless
+    // a filter leaves them little to compose.
+    if (o.threads == 1 || src.filter) map_ahead(src.raw);
     // Records of a capture file keep their own names.
     if (o.has_name && src.report.format == InputFormat::capture) {
         CAPLIB_input_close(src.in);
@@ -252,6 +257,7 @@ int cmd_trace(const Options &o) {
         s.input_numbers = src.filter != nullptr;
         s.threads = threads;
         s.limit = o.count;
+        s.data_stays = [raw = src.raw](const void *bytes) { return bytes_stay(raw, bytes); };
         ParallelTraceResult r = parallel_trace(src.in, stdout, s);
         CAPLIB_input_close(src.in);
         if (r.rc == CAPLIB_OK && !(stdout_ok() && (log.empty() || fsync(STDOUT_FILENO) == 0)))

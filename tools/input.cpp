@@ -3,14 +3,19 @@
 // the bytes they announce arrive.
 #include "input.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "capture/files.h"
@@ -21,11 +26,131 @@ namespace {
 
 using caplib::Bytes;
 
+// ---- mapped files cut short ----
+
+// A mapped file that another process cuts short raises SIGBUS where a
+// page past its new end is read. The handler puts a page of zeros there
+// and marks the mapping cut, so that its stream ends the input with
+// damage instead of the process ending.
+struct Mapping {
+    std::atomic<uintptr_t> begin{0};  // 0: a free slot
+    std::atomic<size_t> size{0};
+    std::atomic<bool> cut{false};
+};
+Mapping g_mappings[8];
+size_t g_page = 4096;
+
+void on_bus(int sig, siginfo_t *info, void *) {
+    auto at = reinterpret_cast<uintptr_t>(info->si_addr);
+    for (Mapping &m : g_mappings) {
+        uintptr_t begin = m.begin.load();
+        if (!begin || at < begin || at - begin >= m.size.load()) continue;
+        void *page = reinterpret_cast<void *>(at & ~(g_page - 1));
+        if (mmap(page, g_page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == MAP_FAILED) break;
+        m.cut.store(true);
+        return;
+    }
+    // Not a page of a mapped input: the signal's own action.
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+// A slot for a mapping, or null when all are taken: the file is read then.
+Mapping *watch(const void *map, size_t size) {
+    static const bool installed = [] {
+        g_page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        struct sigaction action = {};
+        action.sa_sigaction = on_bus;
+        action.sa_flags = SA_SIGINFO;
+        return sigaction(SIGBUS, &action, nullptr) == 0;
+    }();
+    if (!installed) return nullptr;
+    for (Mapping &m : g_mappings) {
+        // Taken with a begin that no address passes, then filled.
+        uintptr_t free = 0;
+        if (!m.begin.compare_exchange_strong(free, UINTPTR_MAX)) continue;
+        m.size.store(size);
+        m.cut.store(false);
+        m.begin.store(reinterpret_cast<uintptr_t>(map));
+        return &m;
+    }
+    return nullptr;
+}
+
+// ---- mapping ahead ----
+
+// Maps the pages of a mapped file a little ahead of its reader, and lets
+// those far behind it go, on a thread of its own: mapping and unmapping
+// them takes about a third of the time the reader of a large file
+// spends, and the reader waits for none of it.
+class Pager {
+public:
+    // The pages more than drop behind the reader are let go.
+    Pager(uint8_t *map, size_t size, size_t drop) : map_(map), size_(size), drop_(drop) {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error &) {
+            // The reader maps its pages itself.
+        }
+    }
+    ~Pager() {
+        stop_.store(true);
+        reader_.store(SIZE_MAX);
+        reader_.notify_one();
+        if (thread_.joinable()) thread_.join();
+    }
+    Pager(const Pager &) = delete;
+    Pager &operator=(const Pager &) = delete;
+
+    // The reader is at offset; called by the reader only.
+    void at(size_t offset) {
+        if (offset - told_ < kChunk) return;
+        told_ = offset;
+        reader_.store(offset);
+        reader_.notify_one();
+    }
+
+private:
+    static constexpr size_t kChunk = 1 << 20;
+    static constexpr size_t kLead = 16 << 20;
+
+    void run() {
+        bool populate = true;
+        size_t done = 0, dropped = 0;
+        while (!stop_.load()) {
+            size_t reader = reader_.load();
+            // Read again from the start: the pages behind are mapped as read.
+            if (reader < dropped) dropped = 0;
+            if (reader - dropped >= 2 * drop_ && dropped + drop_ <= size_) {
+                madvise(map_ + dropped, drop_, MADV_DONTNEED);
+                dropped += drop_;
+            } else if (populate && done < size_ && done - std::min(done, reader) < kLead) {
+                size_t n = std::min(kChunk, size_ - done);
+                // Fails on a kernel without it, or past the end of a file cut short.
+                populate = madvise(map_ + done, n, MADV_POPULATE_READ) == 0;
+                done += n;
+            } else {
+                reader_.wait(reader);
+            }
+        }
+    }
+
+    uint8_t *map_;
+    size_t size_, drop_;
+    size_t told_ = 0;
+    std::atomic<size_t> reader_{0};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
 // ---- the stream ----
 
-// Input is read in large blocks into the stream's own buffer, and frames
-// are handed out where they lie in it: a trace of a large file costs
-// little more than the copies the kernel makes.
+// A regular file is mapped and its frames handed out where they lie in
+// the mapping, which stays until the stream is closed: records then
+// outlive the next read, and no copy is made. Other input (and a file
+// that grows past its mapping) is read in large blocks into the stream's
+// own buffer, frames handed out where they lie in it: a trace of a large
+// file costs little more than the copies the kernel makes.
 class Stream {
 public:
     Stream(FILE *f, bool owned) : f_(f), owned_(owned), fd_(fileno(f)) {
@@ -35,11 +160,17 @@ public:
             device_ = st.st_dev;
             inode_ = st.st_ino;
             identified_ = true;
+            if (regular_ && st.st_size > 0 && lseek(fd_, 0, SEEK_CUR) == 0) map(static_cast<uint64_t>(st.st_size));
         }
         // A memory stream has no descriptor and seeks like a file.
         seekable_ = regular_ || fd_ < 0;
     }
     ~Stream() {
+        pager_.reset();
+        if (map_) {
+            munmap(map_, map_size_);
+            watch_->begin.store(0);
+        }
         if (owned_) std::fclose(f_);
     }
     Stream(const Stream &) = delete;
@@ -51,18 +182,33 @@ public:
         if (b.size()) std::memcpy(dst, b.begin(), b.size());
         return b.size();
     }
-    // Up to n bytes where they lie, valid until the next call; fewer only
-    // at the end of the input or on a read error. The buffer grows only
-    // as the bytes arrive.
+    // Up to n bytes where they lie, valid until the next call (in the
+    // mapping: until the stream is closed); fewer only at the end of the
+    // input or on a read error. The buffer grows only as the bytes arrive.
     Bytes take(uint64_t n) {
+        if (mapped_ && cut()) {
+            // Nothing more: what follows may be zeros.
+            error();
+            mapped_ = false;
+            pos_ = end_ = 0;
+            ended_ = true;
+        }
         size_t got = fill(n);
-        uint8_t *at = buf_.get() + pos_;
+        const uint8_t *at = data() + pos_;
         pos_ += got;
         offset_ += got;
+        if (mapped_) {
+            // The page cache is far from the processor's caches: the bytes
+            // a little ahead are asked for before they are read.
+            size_t ahead = std::min(pos_ + kAhead, end_);
+            for (ahead_ = std::max(ahead_, pos_); ahead_ < ahead; ahead_ += 64) __builtin_prefetch(map_ + ahead_);
+            if (pager_)
+                pager_->at(pos_);
+            else if (pos_ - dropped_ >= 2 * kDrop)
+                drop_behind();
+        }
         return Bytes(at, static_cast<uint32_t>(got));
     }
-    // The n bytes last taken, to be changed in place.
-    uint8_t *last(size_t n) { return buf_.get() + pos_ - n; }
     // Puts the n bytes last taken (at most kKeep) back in front of the rest.
     void unread(size_t n) {
         pos_ -= n;
@@ -79,17 +225,36 @@ public:
         return n;
     }
     bool rewind() {
-        if (!seekable_ || (fd_ >= 0 ? lseek(fd_, 0, SEEK_SET) != 0 : fseeko(f_, 0, SEEK_SET) != 0)) return false;
+        if (!seekable_) return false;
+        off_t to = static_cast<off_t>(map_size_);  // the mapping is read again, then what follows it
+        if (fd_ >= 0 ? lseek(fd_, to, SEEK_SET) != to : fseeko(f_, 0, SEEK_SET) != 0) return false;
         std::clearerr(f_);
         error_.clear();
-        pos_ = end_ = 0;
+        mapped_ = map_ != nullptr;
+        pos_ = dropped_ = ahead_ = 0;
+        end_ = map_size_;
         ended_ = false;
         offset_ = 0;
         return true;
     }
 
+    // Whether the mapped file was cut short while it was read: the bytes
+    // read since may be zeros.
+    bool cut() const { return map_ && watch_->cut.load(std::memory_order_relaxed); }
+    // Whether bytes lie in the mapping, and so stay until the stream is closed.
+    bool stays(const void *bytes) const {
+        auto *b = static_cast<const uint8_t *>(bytes);
+        return map_ && b >= map_ && b < map_ + map_size_;
+    }
+    // Pages of a large mapped file are mapped ahead on a thread of its own.
+    void map_ahead() {
+        if (map_ && !pager_ && map_size_ >= kPaged) pager_ = std::make_unique<Pager>(map_, map_size_, kDrop);
+    }
     uint64_t offset() const { return offset_; }
-    const std::string &error() const { return error_; }
+    const std::string &error() {
+        if (error_.empty() && cut()) error_ = kCut;
+        return error_;
+    }
     void identify(InputReport &r) const {
         r.identified = identified_;
         r.device = device_;
@@ -99,12 +264,55 @@ public:
 private:
     static constexpr size_t kBlock = 1 << 18;
     static constexpr size_t kKeep = 16;
+    // The mapped pages far behind the reader are let go, so that a trace
+    // of a large file holds a bounded part of it; bytes still in use
+    // there are read in again.
+    static constexpr size_t kDrop = 32 << 20;
+    static constexpr size_t kAhead = 4096;
+    static constexpr size_t kPaged = 64 << 10;  // smaller files are mapped by the reader
+    static constexpr const char *kCut = "the file was cut short while it was read";
+
+    const uint8_t *data() const { return mapped_ ? map_ : buf_.get(); }
+
+    void map(uint64_t size) {
+        if (size > SIZE_MAX) return;
+        void *m = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd_, 0);
+        off_t to = static_cast<off_t>(size);
+        if (m == MAP_FAILED) return;
+        if (lseek(fd_, to, SEEK_SET) != to || !(watch_ = watch(m, static_cast<size_t>(size)))) {
+            munmap(m, static_cast<size_t>(size));
+            lseek(fd_, 0, SEEK_SET);
+            return;
+        }
+        madvise(m, static_cast<size_t>(size), MADV_SEQUENTIAL);
+        map_ = static_cast<uint8_t *>(m);
+        map_size_ = end_ = static_cast<size_t>(size);
+        mapped_ = true;
+    }
+    void drop_behind() {
+        madvise(map_ + dropped_, kDrop, MADV_DONTNEED);
+        dropped_ += kDrop;
+    }
 
     // Makes up to n bytes lie from pos_ on; returns how many do. The last
     // kKeep bytes taken stay in front of them, for unread.
     size_t fill(uint64_t n) {
         if (end_ - pos_ >= n) return static_cast<size_t>(n);
         size_t from = pos_ > kKeep ? pos_ - kKeep : 0;
+        if (mapped_) {
+            // The end of the mapping: what a file has gained since is read
+            // behind the mapped bytes still wanted.
+            size_t keep = end_ - from;
+            if (keep > size_) {
+                buf_.reset(new uint8_t[keep]);
+                size_ = keep;
+            }
+            if (keep) std::memcpy(buf_.get(), map_ + from, keep);
+            mapped_ = false;
+            end_ = keep;
+            pos_ -= from;
+            from = 0;
+        }
         if (from) {
             std::memmove(buf_.get(), buf_.get() + from, end_ - from);
             end_ -= from;
@@ -146,7 +354,12 @@ private:
     bool owned_;
     int fd_;  // read directly; -1 for a memory stream, read through f_
     std::unique_ptr<uint8_t[]> buf_{new uint8_t[kBlock]};
-    size_t size_ = kBlock, pos_ = 0, end_ = 0;
+    size_t size_ = kBlock, pos_ = 0, end_ = 0;  // in the mapping while mapped_, else in buf_
+    uint8_t *map_ = nullptr;
+    Mapping *watch_ = nullptr;  // while mapped
+    std::unique_ptr<Pager> pager_;  // of a large mapped file
+    size_t map_size_ = 0, dropped_ = 0, ahead_ = 0;
+    bool mapped_ = false;
     bool ended_ = false;
     uint64_t offset_ = 0;
     std::string error_;
@@ -299,6 +512,7 @@ struct Source {
     std::unique_ptr<Stream> stream;
     std::string label;
     std::string name;  // the caller's, when has_name
+    std::string cut_name;  // of the last capture record, when its name area lacks the NUL
     bool has_name = false;
     InputReport *report = nullptr;
     InputFormat format = InputFormat::capture;
@@ -365,8 +579,20 @@ CAPLIB_PAKET *next_capture_record(Source &s) {
     }
     ++s.report->frames;
     ++s.report->converted;
-    caplib::place_record(header, s.stream->last(body.size()), s.current);
-    s.current.number = ++s.delivered;
+    // As the library places a record, but without writing into the input,
+    // which may be a mapped file: a name area without its NUL is cut in a copy.
+    CAPLIB_PAKET &p = s.current;
+    p = header.fields;
+    if (header.name_length) {
+        auto *name = reinterpret_cast<const char *>(body.begin());
+        if (name[header.name_length - 1] != 0) {
+            s.cut_name.assign(name, header.name_length - 1);
+            name = s.cut_name.c_str();
+        }
+        p.name = name;
+    }
+    p.data = body.begin() + header.name_area;
+    p.number = ++s.delivered;
     return &s.current;
 }
 
@@ -666,7 +892,13 @@ CAPLIB_PAKET *source_first(CAPLIB_INPUT *in) {
     return next_record(s);
 }
 
-void source_close(CAPLIB_INPUT *in) { delete self(in); }
+// Records read before the file was cut short may hold zeros where their
+// bytes were lost: the input is damaged, even where it was read to its end.
+void source_close(CAPLIB_INPUT *in) {
+    Source &s = *self(in);
+    if (s.stream->cut() && s.report->damage.empty()) s.report->damage = "reading failed: " + s.stream->error();
+    delete &s;
+}
 
 CAPLIB_INPUT *open(FILE *f, bool owned, const std::string &label, const char *name, InputReport &report,
                    std::string &error) {
@@ -686,6 +918,14 @@ CAPLIB_INPUT *open(FILE *f, bool owned, const std::string &label, const char *na
 }
 
 }  // namespace
+
+void map_ahead(CAPLIB_INPUT *source) {
+    if (source->close == source_close) self(source)->stream->map_ahead();
+}
+
+bool bytes_stay(CAPLIB_INPUT *source, const void *bytes) {
+    return source->close == source_close && bytes && self(source)->stream->stays(bytes);
+}
 
 std::string input_label(const std::string &path) { return path == "-" ? "standard input" : path; }
 

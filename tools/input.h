@@ -60,6 +60,16 @@ CAPLIB_INPUT *open_input(const std::string &path, const char *name, InputReport 
 CAPLIB_INPUT *open_input_stream(FILE *stream, const std::string &label, const char *name, InputReport &report,
                                 std::string &error);
 
+// Whether bytes a record of source points to stay in place until source
+// is closed (a regular file is mapped), rather than until its next record.
+// False for sources not opened here.
+bool bytes_stay(CAPLIB_INPUT *source, const void *bytes);
+
+// Has the pages of a large regular file mapped ahead of its reader on a
+// thread of its own, for a reader that leaves a core free: mapping them
+// takes about a third of reading the file. Nothing for other sources.
+void map_ahead(CAPLIB_INPUT *source);
+
 // How frames of a pcap link type become records, the same for files and
 // live captures. Null when the link type has no layer code.
 struct LinkIn;

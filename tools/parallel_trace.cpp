@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -20,13 +21,16 @@ namespace caplib_tool {
 namespace {
 
 constexpr size_t kNone = SIZE_MAX;
+constexpr size_t kInPlace = SIZE_MAX - 1;
+constexpr size_t kAhead = 8;  // records
 
 // A record copied out of the source, whose pointers last only until its
-// next read; the name and the data lie in the batch's bytes.
+// next read; the name and the data lie in the batch's bytes, or the data
+// where the source keeps them.
 struct Record {
     CAPLIB_PAKET paket;
-    size_t name_at;  // kNone: no name
-    size_t data_at;  // kNone: no data
+    size_t name_at;  // kNone: no name; kInPlace: at paket.name
+    size_t data_at;  // kNone: no data; kInPlace: at paket.data
     uint32_t number;
 };
 
@@ -36,6 +40,7 @@ struct Batch {
     uint64_t sequence = 0;
     std::vector<Record> records;
     std::vector<unsigned char> bytes;
+    size_t data_size = 0;  // of the records' data, copied or not
     // The records' texts one after the other, composed in place.
     std::unique_ptr<char[]> text;
     size_t text_size = 0, text_room = 0;
@@ -79,12 +84,16 @@ public:
         for (unsigned i = 0; i < s.threads; ++i) composers_.push_back(std::make_unique<TraceText>(s.separator, s.hex));
     }
 
-    // The calling thread reads and writes; the workers compose.
+    // The calling thread reads and writes, and composes while the batch
+    // it waits for is not ready; the workers, one thread fewer, compose.
+    // So the threads are as many as the cores asked for, and none waits
+    // while there is work.
     ParallelTraceResult run(CAPLIB_INPUT *in) {
         std::vector<std::thread> threads;
         threads.reserve(composers_.size());  // a failed growth would drop running threads
         try {
-            for (auto &composer : composers_) threads.emplace_back([this, c = composer.get()] { work(*c); });
+            for (size_t i = 1; i < composers_.size(); ++i)
+                threads.emplace_back([this, c = composers_[i].get()] { work(*c); });
         } catch (const std::system_error &e) {
             fail(ParallelTraceResult::kNoResources, e.code().value());
         }
@@ -108,11 +117,11 @@ private:
             if (!b) b = take_batch();
             if (stop_) return;
             try {
-                add(*b, *p, s_.input_numbers ? p->number : ++count);
+                add(*b, *p, s_.input_numbers ? p->number : ++count, s_.data_stays);
             } catch (const std::bad_alloc &) {
                 return fail(ParallelTraceResult::kNoResources, ENOMEM);
             }
-            if (b->records.size() >= s_.batch_records || b->bytes.size() >= s_.batch_bytes) {
+            if (b->records.size() >= s_.batch_records || b->data_size >= s_.batch_bytes) {
                 hand_on(b);
                 b = nullptr;
             }
@@ -121,9 +130,12 @@ private:
         if (b && !b->records.empty()) hand_on(b);
     }
 
-    static void add(Batch &b, const CAPLIB_PAKET &p, uint32_t number) {
+    static void add(Batch &b, const CAPLIB_PAKET &p, uint32_t number,
+                    const std::function<bool(const void *)> &stays) {
         Record &r = b.records.emplace_back(Record{p, kNone, kNone, number});
-        if (p.name) {
+        if (p.name && stays && stays(p.name)) {
+            r.name_at = kInPlace;
+        } else if (p.name) {
             // The composer reads no further.
             size_t n = strnlen(p.name, TraceText::kLine);
             r.name_at = b.bytes.size();
@@ -131,8 +143,15 @@ private:
             b.bytes.push_back(0);
         }
         if (p.data) {
-            r.data_at = b.bytes.size();
-            b.bytes.insert(b.bytes.end(), p.data, p.data + p.length);
+            // Data that stay need no copy, which would cost the reading
+            // thread more than all the rest of its work.
+            if (stays && stays(p.data)) {
+                r.data_at = kInPlace;
+            } else {
+                r.data_at = b.bytes.size();
+                b.bytes.insert(b.bytes.end(), p.data, p.data + p.length);
+            }
+            b.data_size += p.length;
         }
     }
 
@@ -141,10 +160,15 @@ private:
         b.whole = true;
         b.no_memory = false;
         try {
-            for (const Record &r : b.records) {
+            for (size_t i = 0; i < b.records.size(); ++i) {
+                const Record &r = b.records[i];
+                // Data left in place were read last on another core.
+                if (i + kAhead < b.records.size() && b.records[i + kAhead].data_at == kInPlace)
+                    __builtin_prefetch(b.records[i + kAhead].paket.data);
                 CAPLIB_PAKET p = r.paket;
-                p.name = r.name_at == kNone ? nullptr : reinterpret_cast<const char *>(b.bytes.data() + r.name_at);
-                p.data = r.data_at == kNone ? nullptr : b.bytes.data() + r.data_at;
+                if (r.name_at != kInPlace)
+                    p.name = r.name_at == kNone ? nullptr : reinterpret_cast<const char *>(b.bytes.data() + r.name_at);
+                if (r.data_at != kInPlace) p.data = r.data_at == kNone ? nullptr : b.bytes.data() + r.data_at;
                 if (b.text_room - b.text_size < TraceText::kText) {
                     b.text_room *= 2;
                     std::unique_ptr<char[]> more(new char[b.text_room]);
@@ -189,7 +213,17 @@ private:
         {
             std::unique_lock lock(m_);
             Batch *&slot = ready_[written_ % ready_.size()];
-            batch_ready_.wait(lock, [&] { return slot != nullptr; });
+            while (!slot) {
+                if (work_.empty()) {
+                    batch_ready_.wait(lock);
+                    continue;
+                }
+                Batch *mine = work_.pop();
+                lock.unlock();
+                if (!stop_) compose(*mine, *composers_[0]);
+                lock.lock();
+                ready_[mine->sequence % ready_.size()] = mine;
+            }
             b = std::exchange(slot, nullptr);
         }
         ++written_;
@@ -210,6 +244,7 @@ private:
         Batch *b = free_.empty() ? write_oldest() : free_.pop();
         b->records.clear();
         b->bytes.clear();
+        b->data_size = 0;
         return b;
     }
 

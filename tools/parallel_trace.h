@@ -1,12 +1,14 @@
-// The text trace on several threads: the calling thread copies records
+// The text trace on several threads: the calling thread gathers records
 // into batches, workers compose each batch's text with TraceText, and the
 // calling thread writes the batches in the order it read them, each when
-// it needs the batch again. The output is byte for byte the
-// single-threaded trace's; memory is a fixed pool of batches.
+// it needs the batch again, composing batches itself meanwhile. The
+// output is byte for byte the single-threaded trace's; memory is a fixed
+// pool of batches.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "caplib.h"
@@ -17,11 +19,14 @@ struct ParallelTraceSettings {
     std::string separator = "\n";
     bool hex = false;
     bool input_numbers = false;  // number records by CAPLIB_PAKET::number (a filtered source), else by count
-    unsigned threads = 2;        // composing threads, from 1
+    unsigned threads = 2;        // composing threads, the calling one among them, from 1
     unsigned long long limit = 0;  // records to read, 0 for all
     // A batch is handed on at this many records or bytes of record data.
     size_t batch_records = 512;
     size_t batch_bytes = 512 * 1024;
+    // Whether bytes a record points to (its name, its data) stay in place
+    // until the source is closed: those are not copied. Empty: all are.
+    std::function<bool(const void *)> data_stays = nullptr;
 };
 
 struct ParallelTraceResult {

@@ -12,6 +12,66 @@ namespace caplib_tool {
 TraceText::TraceText(std::string separator, bool hex) : sep_(std::move(separator)), hex_(hex) {
     // As the library's writer does when it is made: the zone in force now.
     tzset();
+    set(sep_piece_, 0, {sep_});
+}
+
+// Parts that do not fit leave the piece unusable (size kNoPiece).
+void TraceText::set(Piece &piece, uint64_t key, std::initializer_list<std::string_view> parts) {
+    piece.key = key;
+    piece.size = 0;
+    for (std::string_view part : parts) {
+        if (part.size() > kPiece - piece.size) {
+            piece.size = kNoPiece;
+            return;
+        }
+        std::memcpy(piece.text + piece.size, part.data(), part.size());
+        piece.size += part.size();
+    }
+}
+
+// The header line into out when it surely fits, with the texts of the
+// record's codes kept from the records before; 0 when it might not.
+size_t TraceText::header(const CAPLIB_PAKET &p, uint32_t number, std::string_view time, std::string_view name,
+                         char *out) {
+    uint64_t layer_key = uint64_t{p.layer} << 1 | (p.direction != 0);
+    if (layer_.key != layer_key)
+        set(layer_, layer_key, {" ", CAPLIB_layer2str(p.layer), p.direction ? " >>> " : " <<< "});
+    bool ppp = p.layer == CAPLIB_LAYER_PPP;
+    uint64_t attribute_key = uint64_t{p.attribute} << 1 | ppp;
+    if (attribute_.key != attribute_key)
+        set(attribute_, attribute_key, {" ", CAPLIB_attrib2str(p.attribute), ppp ? " Channel=" : ""});
+    // Each number takes at most 10 digits.
+    if (layer_.size == kNoPiece || attribute_.size == kNoPiece ||
+        4 + time.size() + 1 + name.size() + kPiece + 1 + kPiece + sep_.size() + 4 * 10 > kLine - 1)
+        return 0;
+    // A piece is copied with the room behind it: out has room for twice
+    // the line.
+    char *o = out;
+    *o++ = '\n';
+    o = std::to_chars(o, o + 10, number).ptr;
+    *o++ = '.';
+    *o++ = ' ';
+    std::memcpy(o, time.data(), time.size());
+    o += time.size();
+    *o++ = ' ';
+    std::memcpy(o, name.data(), name.size());
+    o += name.size();
+    std::memcpy(o, layer_.text, kPiece);
+    o += layer_.size;
+    o = std::to_chars(o, o + 10, p.length).ptr;
+    *o++ = '/';
+    o = std::to_chars(o, o + 10, p.orig_length).ptr;
+    std::memcpy(o, attribute_.text, kPiece);
+    o += attribute_.size;
+    if (ppp) o = std::to_chars(o, o + 10, p.channel).ptr;
+    if (sep_piece_.size != kNoPiece) {
+        std::memcpy(o, sep_piece_.text, kPiece);
+        o += sep_piece_.size;
+    } else {
+        std::memcpy(o, sep_.data(), sep_.size());
+        o += sep_.size();
+    }
+    return static_cast<size_t>(o - out);
 }
 
 // As the library's writer converts it, "dd.mm.yyyy hh:mm:ss.mmm" in local
@@ -46,6 +106,23 @@ std::string_view TraceText::compose(const CAPLIB_PAKET &p, uint32_t number) {
 }
 
 size_t TraceText::compose(const CAPLIB_PAKET &p, uint32_t number, char *out) {
+    std::string_view time = time_text(p.time);
+    std::string_view name = p.name ? std::string_view(p.name, strnlen(p.name, kLine)) : "-NULL-";
+    size_t n = header(p, number, time, name, out);
+    if (n == 0) n = checked_header(p, number, time, name, out);
+    if (n == 0) return 0;
+    CAPLIB_decode(p.layer, p.data, p.length, out + n, static_cast<uint32_t>(kLine - n), sep_.c_str());
+    n += strnlen(out + n, kLine - n);
+    if (hex_) {
+        int32_t length = p.length > INT32_MAX ? -1 : static_cast<int32_t>(p.length);
+        n += static_cast<size_t>(CAPLIB_string_hexdump(out + n, kLine, p.data, length, sep_.c_str()));
+    }
+    return n;
+}
+
+// The header line piece by piece, each checked against the line buffer.
+size_t TraceText::checked_header(const CAPLIB_PAKET &p, uint32_t number, std::string_view time, std::string_view name,
+                                 char *out) {
     size_t n = 0;
     bool fits = true;
     // The header line and its separator must leave the decoder a byte.
@@ -64,9 +141,9 @@ size_t TraceText::compose(const CAPLIB_PAKET &p, uint32_t number, char *out) {
     put("\n");
     dec(number);
     put(". ");
-    put(time_text(p.time));
+    put(time);
     put(" ");
-    put(p.name ? std::string_view(p.name, strnlen(p.name, kLine)) : "-NULL-");
+    put(name);
     put(" ");
     put(CAPLIB_layer2str(p.layer));
     put(p.direction ? " >>> " : " <<< ");
@@ -80,14 +157,7 @@ size_t TraceText::compose(const CAPLIB_PAKET &p, uint32_t number, char *out) {
         dec(p.channel);
     }
     put(sep_);
-    if (!fits) return 0;
-    CAPLIB_decode(p.layer, p.data, p.length, out + n, static_cast<uint32_t>(kLine - n), sep_.c_str());
-    n += strnlen(out + n, kLine - n);
-    if (hex_) {
-        int32_t length = p.length > INT32_MAX ? -1 : static_cast<int32_t>(p.length);
-        n += static_cast<size_t>(CAPLIB_string_hexdump(out + n, kLine, p.data, length, sep_.c_str()));
-    }
-    return n;
+    return fits ? n : 0;
 }
 
 namespace {

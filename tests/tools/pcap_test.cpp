@@ -2,6 +2,7 @@
 // and its pcap sink, whose files libpcap reads back.
 #include <gtest/gtest.h>
 #include <pcap/pcap.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/mix.h"
 #include "support.h"
 #include "tools/input.h"
 #include "tools/pcap_sink.h"
@@ -193,18 +195,22 @@ TEST_P(CaptureIn, AgreesWithTheLibrarysReader) {
     TempDir dir;
     std::string path = dir.path("in.eth");
     Bytes file = read_file(std::string(CAPLIB_SOURCE_DIR) + "/examples/sample.eth");
-    write_file(path, cat({head(file, c.keep ? c.keep : file.size()), c.append}));
+    Bytes whole = cat({head(file, c.keep ? c.keep : file.size()), c.append});
+    write_file(path, whole);
     CAPLIB_INPUT *lib = CAPLIB_input_zekbin(path.c_str());
     ASSERT_NE(lib, nullptr);
     std::vector<ReadBack> want = drain(lib);
-    for (bool piped : {false, true}) {
+    for (const char *how : {"file", "grown", "piped"}) {  // grown: past its mapping, mid-record, once open
+        bool piped = how[0] == 'p';
+        if (how[0] == 'g') write_file(path, head(whole, 200));
         InputReport report;
         std::string error;
         CAPLIB_INPUT *in = piped ? open_input_stream(popen(("cat " + path).c_str(), "r"), "in", nullptr, report, error)
                                  : open_input(path, nullptr, report, error);
         ASSERT_NE(in, nullptr) << error;
+        if (how[0] == 'g') write_file(path, whole);
         for (int i = 0; i < 3; ++i) EXPECT_EQ(in->info[i], lib->info[i]);
-        EXPECT_EQ(drain(in), want) << (piped ? "piped" : "file");
+        EXPECT_EQ(drain(in), want) << how;
         EXPECT_EQ(report_text(report), c.report);
         EXPECT_EQ(report.same_file(path), !piped);
         CAPLIB_PAKET *again = CAPLIB_input_first(in);
@@ -220,6 +226,22 @@ INSTANTIATE_TEST_SUITE_P(Input, CaptureIn, testing::Values(
     // A record of 4 GB announced in a few bytes: nothing that large is allocated.
     CaptureCase{"huge_record", 64 + 96, cat({hex("11 47 30 00 00 00 00 00"), Bytes(16, 0), hex("ef ff ff ff"), Bytes(40, 7)}), "in: damaged after record 1 (68 bytes are not a record); the records before it were read"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// A mapped file cut short while it is read: damage, not the end of the process.
+TEST(CaptureIn, CutShortWhileRead) {
+    TempDir dir;
+    std::string path = dir.path("in.eth");
+    ASSERT_TRUE(caplib_mix::write_capture(path, caplib_mix::Kind::ethernet, 1000));
+    InputReport report;
+    std::string error;
+    CAPLIB_INPUT *in = open_input(path, nullptr, report, error);
+    ASSERT_NE(in, nullptr) << error;
+    map_ahead(in);  // its pages past the cut fail to map too
+    ASSERT_EQ(truncate(path.c_str(), 8192), 0);
+    EXPECT_LT(drain(in).size(), 100u);
+    CAPLIB_input_close(in);
+    EXPECT_EQ(report.damage, "reading failed: the file was cut short while it was read");
+}
 
 // ---- layer codes to link types ----
 

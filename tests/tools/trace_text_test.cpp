@@ -131,6 +131,8 @@ TEST(ParallelTrace, WritesTheSingleThreadedTrace) {
         {"a record per batch", {.separator = "\r\n", .hex = true, .threads = 3, .batch_records = 1}, SIZE_MAX, CAPLIB_OK},
         {"batches cut by bytes", {.separator = "", .hex = true, .input_numbers = true, .batch_bytes = 300}, SIZE_MAX,
          CAPLIB_OK},
+        {"data in place and copied", {.hex = true, .batch_bytes = 300, .data_stays = [](const void *p) {
+             return (reinterpret_cast<uintptr_t>(p) & 16) != 0; }}, SIZE_MAX, CAPLIB_OK},
         {"more threads than batches", {.separator = " | ", .threads = 8, .batch_records = 4096, .batch_bytes = 1 << 24},
          SIZE_MAX, CAPLIB_OK},
         {"a limit inside a batch", {.limit = 1000, .batch_records = 64}, SIZE_MAX, CAPLIB_OK},
