@@ -188,7 +188,7 @@ public:
     Bytes take(uint64_t n) {
         if (mapped_ && cut()) {
             // Nothing more: what follows may be zeros.
-            error();
+            if (error_.empty()) error_ = kCut;
             mapped_ = false;
             pos_ = end_ = 0;
             ended_ = true;
@@ -251,10 +251,8 @@ public:
         if (map_ && !pager_ && map_size_ >= kPaged) pager_ = std::make_unique<Pager>(map_, map_size_, kDrop);
     }
     uint64_t offset() const { return offset_; }
-    const std::string &error() {
-        if (error_.empty() && cut()) error_ = kCut;
-        return error_;
-    }
+    // Why reading failed; "" when it did not.
+    std::string error() const { return error_.empty() && cut() ? kCut : error_; }
     void identify(InputReport &r) const {
         r.identified = identified_;
         r.device = device_;

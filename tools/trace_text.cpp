@@ -12,66 +12,62 @@ namespace caplib_tool {
 TraceText::TraceText(std::string separator, bool hex) : sep_(std::move(separator)), hex_(hex) {
     // As the library's writer does when it is made: the zone in force now.
     tzset();
-    set(sep_piece_, 0, {sep_});
 }
 
-// Parts that do not fit leave the piece unusable (size kNoPiece).
-void TraceText::set(Piece &piece, uint64_t key, std::initializer_list<std::string_view> parts) {
-    piece.key = key;
-    piece.size = 0;
-    for (std::string_view part : parts) {
-        if (part.size() > kPiece - piece.size) {
-            piece.size = kNoPiece;
-            return;
-        }
-        std::memcpy(piece.text + piece.size, part.data(), part.size());
-        piece.size += part.size();
-    }
+namespace {
+
+// " " code behind: one of the texts kept for the next records.
+void keep(std::string &text, std::string_view code, std::string_view behind) {
+    text.resize(1 + code.size() + behind.size());
+    text[0] = ' ';
+    code.copy(text.data() + 1, code.size());
+    behind.copy(text.data() + 1 + code.size(), behind.size());
 }
 
-// The header line into out when it surely fits, with the texts of the
-// record's codes kept from the records before; 0 when it might not.
+char *put(char *o, std::string_view s) {
+    std::memcpy(o, s.data(), s.size());
+    return o + s.size();
+}
+
+}  // namespace
+
+// The header line, with the texts of the record's codes kept from the
+// records before: "\n1. <time> <name> Ethernet <<< 60/60 Normal<sep>".
+// It must leave the decoder a byte of the line; out has room for two
+// lines, so the line is written whole before it is measured.
 size_t TraceText::header(const CAPLIB_PAKET &p, uint32_t number, std::string_view time, std::string_view name,
                          char *out) {
     uint64_t layer_key = uint64_t{p.layer} << 1 | (p.direction != 0);
-    if (layer_.key != layer_key)
-        set(layer_, layer_key, {" ", CAPLIB_layer2str(p.layer), p.direction ? " >>> " : " <<< "});
+    if (layer_.key != layer_key) {
+        layer_.key = layer_key;
+        keep(layer_.text, CAPLIB_layer2str(p.layer), p.direction ? " >>> " : " <<< ");
+    }
     bool ppp = p.layer == CAPLIB_LAYER_PPP;
     uint64_t attribute_key = uint64_t{p.attribute} << 1 | ppp;
-    if (attribute_.key != attribute_key)
-        set(attribute_, attribute_key, {" ", CAPLIB_attrib2str(p.attribute), ppp ? " Channel=" : ""});
-    // Each number takes at most 10 digits.
-    if (layer_.size == kNoPiece || attribute_.size == kNoPiece ||
-        4 + time.size() + 1 + name.size() + kPiece + 1 + kPiece + sep_.size() + 4 * 10 > kLine - 1)
+    if (attribute_.key != attribute_key) {
+        attribute_.key = attribute_key;
+        keep(attribute_.text, CAPLIB_attrib2str(p.attribute), ppp ? " Channel=" : "");
+    }
+    // Five characters of its own and four numbers of at most 10 digits:
+    // a line longer than this bound is longer than a line by far.
+    if (5 + 4 * 10 + time.size() + name.size() + layer_.text.size() + attribute_.text.size() + sep_.size() > kText)
         return 0;
-    // A piece is copied with the room behind it: out has room for twice
-    // the line.
     char *o = out;
     *o++ = '\n';
     o = std::to_chars(o, o + 10, number).ptr;
-    *o++ = '.';
+    o = put(o, ". ");
+    o = put(o, time);
     *o++ = ' ';
-    std::memcpy(o, time.data(), time.size());
-    o += time.size();
-    *o++ = ' ';
-    std::memcpy(o, name.data(), name.size());
-    o += name.size();
-    std::memcpy(o, layer_.text, kPiece);
-    o += layer_.size;
+    o = put(o, name);
+    o = put(o, layer_.text);
     o = std::to_chars(o, o + 10, p.length).ptr;
     *o++ = '/';
     o = std::to_chars(o, o + 10, p.orig_length).ptr;
-    std::memcpy(o, attribute_.text, kPiece);
-    o += attribute_.size;
+    o = put(o, attribute_.text);
     if (ppp) o = std::to_chars(o, o + 10, p.channel).ptr;
-    if (sep_piece_.size != kNoPiece) {
-        std::memcpy(o, sep_piece_.text, kPiece);
-        o += sep_piece_.size;
-    } else {
-        std::memcpy(o, sep_.data(), sep_.size());
-        o += sep_.size();
-    }
-    return static_cast<size_t>(o - out);
+    o = put(o, sep_);
+    size_t n = static_cast<size_t>(o - out);
+    return n <= kLine - 1 ? n : 0;
 }
 
 // As the library's writer converts it, "dd.mm.yyyy hh:mm:ss.mmm" in local
@@ -109,7 +105,6 @@ size_t TraceText::compose(const CAPLIB_PAKET &p, uint32_t number, char *out) {
     std::string_view time = time_text(p.time);
     std::string_view name = p.name ? std::string_view(p.name, strnlen(p.name, kLine)) : "-NULL-";
     size_t n = header(p, number, time, name, out);
-    if (n == 0) n = checked_header(p, number, time, name, out);
     if (n == 0) return 0;
     CAPLIB_decode(p.layer, p.data, p.length, out + n, static_cast<uint32_t>(kLine - n), sep_.c_str());
     n += strnlen(out + n, kLine - n);
@@ -118,46 +113,6 @@ size_t TraceText::compose(const CAPLIB_PAKET &p, uint32_t number, char *out) {
         n += static_cast<size_t>(CAPLIB_string_hexdump(out + n, kLine, p.data, length, sep_.c_str()));
     }
     return n;
-}
-
-// The header line piece by piece, each checked against the line buffer.
-size_t TraceText::checked_header(const CAPLIB_PAKET &p, uint32_t number, std::string_view time, std::string_view name,
-                                 char *out) {
-    size_t n = 0;
-    bool fits = true;
-    // The header line and its separator must leave the decoder a byte.
-    auto put = [&](std::string_view s) {
-        if (!fits || s.size() > kLine - 1 - n) {
-            fits = false;
-            return;
-        }
-        std::memcpy(out + n, s.data(), s.size());
-        n += s.size();
-    };
-    auto dec = [&](uint32_t v) {
-        char digits[10];
-        put(std::string_view(digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, v).ptr - digits)));
-    };
-    put("\n");
-    dec(number);
-    put(". ");
-    put(time);
-    put(" ");
-    put(name);
-    put(" ");
-    put(CAPLIB_layer2str(p.layer));
-    put(p.direction ? " >>> " : " <<< ");
-    dec(p.length);
-    put("/");
-    dec(p.orig_length);
-    put(" ");
-    put(CAPLIB_attrib2str(p.attribute));
-    if (p.layer == CAPLIB_LAYER_PPP) {
-        put(" Channel=");
-        dec(p.channel);
-    }
-    put(sep_);
-    return fits ? n : 0;
 }
 
 namespace {

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -30,18 +29,12 @@ public:
     size_t compose(const CAPLIB_PAKET &p, uint32_t number, char *out);
 
 private:
-    static constexpr size_t kPiece = 48;
-    static constexpr size_t kNoPiece = SIZE_MAX;
-    // A text kept for the next records, with room behind it.
+    // A text kept for the next records while their code stays the same.
     struct Piece {
         uint64_t key = UINT64_MAX;
-        size_t size = 0;
-        char text[kPiece] = {};
+        std::string text;
     };
-    static void set(Piece &piece, uint64_t key, std::initializer_list<std::string_view> parts);
     size_t header(const CAPLIB_PAKET &p, uint32_t number, std::string_view time, std::string_view name, char *out);
-    size_t checked_header(const CAPLIB_PAKET &p, uint32_t number, std::string_view time, std::string_view name,
-                          char *out);
     std::string_view time_text(const CAPLIB_TIMEVAL &t);
 
     std::string sep_;
@@ -53,7 +46,7 @@ private:
     int64_t second_ = INT64_MIN;
     size_t date_len_ = 0;  // 0: the second has no local time ("?DATE?")
     char time_[64];
-    Piece layer_, attribute_, sep_piece_;  // " Ethernet <<< ", " Normal", the separator
+    Piece layer_, attribute_;  // " Ethernet <<< ", " Normal"
     char text_[kText];  // the record's text, its dump behind it
 };
 
